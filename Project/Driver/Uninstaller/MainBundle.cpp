@@ -1,0 +1,9 @@
+#include "MainBundle.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+QString MainBundleResourcePath() {
+    return QDir(QCoreApplication::applicationDirPath())
+        .absoluteFilePath(QStringLiteral(HALVORIN_UNINSTALLER_RESOURCES_FROM_BINDIR));
+}
