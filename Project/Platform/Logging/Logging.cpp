@@ -15,13 +15,9 @@ std::unique_ptr<LogBackend>& Current() {
 
 }  // namespace
 
-void SystemLog(std::string_view line) {
-    Current()->WriteSystemLog(line);
-}
+void SystemLog(std::string_view line) { Current()->WriteSystemLog(line); }
 
-void StandardError(std::string_view text) {
-    Current()->WriteStandardError(text);
-}
+void StandardError(std::string_view text) { Current()->WriteStandardError(text); }
 
 std::unique_ptr<LogBackend> InstallLogBackend(std::unique_ptr<LogBackend> backend) {
     return std::exchange(Current(), std::move(backend));
@@ -50,8 +46,6 @@ ScopedCapturedLog::ScopedCapturedLog() {
     fPrevious = InstallLogBackend(std::move(log));
 }
 
-ScopedCapturedLog::~ScopedCapturedLog() {
-    InstallLogBackend(std::move(fPrevious));
-}
+ScopedCapturedLog::~ScopedCapturedLog() { InstallLogBackend(std::move(fPrevious)); }
 
 }  // namespace platform
