@@ -1,0 +1,71 @@
+# Install rules for the deliverables this tree builds, each only if its target
+# exists, so the file works whichever parts are present. The platform
+# libraries are static and are not installed.
+#
+# The last rule writes the uninstaller's "uninstall.sh" from the files this
+# very install put in place, so the script removes exactly those (and the
+# folders the install created, when they are empty) and nothing else.
+include("${CMAKE_CURRENT_LIST_DIR}/InstallLayout.cmake")
+
+set(HALVORIN_AGENT_UNIT_DIR "lib/systemd/user")
+set(HALVORIN_AGENT_UNIT "halvorin-agent.service")
+
+# Folders the rules below install into; the ones missing before the install
+# are recorded so the uninstall script can remove them again.
+set(halvorin_install_destinations "")
+
+macro(halvorin_install_targets destination_var)
+  foreach(target IN ITEMS ${ARGN})
+    if(TARGET ${target})
+      install(TARGETS ${target}
+              RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
+              LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
+              ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}")
+      get_target_property(type ${target} TYPE)
+      if(type STREQUAL "EXECUTABLE")
+        list(APPEND ${destination_var} "${CMAKE_INSTALL_BINDIR}")
+      else()
+        list(APPEND ${destination_var} "${CMAKE_INSTALL_LIBDIR}")
+      endif()
+    endif()
+  endforeach()
+endmacro()
+
+set(halvorin_step_settings
+  "set(HALVORIN_TEMPLATE_DIR \"${CMAKE_CURRENT_LIST_DIR}\")
+   set(HALVORIN_WORK_DIR \"${CMAKE_BINARY_DIR}/halvorin-install\")
+   set(HALVORIN_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+   set(HALVORIN_DATADIR \"${HALVORIN_INSTALL_DATADIR}\")
+   set(HALVORIN_UNINSTALLER_DATADIR \"${HALVORIN_UNINSTALLER_DATADIR}\")
+   set(HALVORIN_AGENT_UNIT_DIR \"${HALVORIN_AGENT_UNIT_DIR}\")
+   set(HALVORIN_AGENT_UNIT \"${HALVORIN_AGENT_UNIT}\")")
+
+# First rule: note which destination folders exist yet. The list is only
+# known once every rule is declared, so it is read from a file written below.
+install(CODE "${halvorin_step_settings}
+  include(\"${CMAKE_BINARY_DIR}/halvorin-install/destinations.cmake\")
+  set(HALVORIN_INSTALL_STEP begin)
+  include(\"${CMAKE_CURRENT_LIST_DIR}/InstallSteps.cmake\")")
+
+halvorin_install_targets(halvorin_install_destinations
+  OrvandelDriver DriverDemo HalvorinAgent SimulationHost Uninstaller)
+
+# The agent runs in each user's session as a systemd user unit; the install
+# leaves enabling it to the administrator or the user (see docs/INSTALL.md).
+if(TARGET HalvorinAgent)
+  list(APPEND halvorin_install_destinations "${HALVORIN_AGENT_UNIT_DIR}")
+  install(CODE "${halvorin_step_settings}
+    set(HALVORIN_INSTALL_STEP agent-unit)
+    include(\"${CMAKE_CURRENT_LIST_DIR}/InstallSteps.cmake\")")
+endif()
+
+if(TARGET Uninstaller)
+  list(APPEND halvorin_install_destinations "${HALVORIN_UNINSTALLER_DATADIR}")
+  install(CODE "${halvorin_step_settings}
+    set(HALVORIN_INSTALL_STEP uninstall-script)
+    include(\"${CMAKE_CURRENT_LIST_DIR}/InstallSteps.cmake\")")
+endif()
+
+list(REMOVE_DUPLICATES halvorin_install_destinations)
+file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/halvorin-install/destinations.cmake"
+     CONTENT "set(HALVORIN_INSTALL_DESTINATIONS \"${halvorin_install_destinations}\")\n")
