@@ -1,7 +1,10 @@
 #!/bin/sh
-# Installs the build into a fresh prefix inside a temporary root that already
-# holds other people's files, runs the uninstall script the install wrote, and
-# checks that the root is exactly as before and the progress lines count up.
+# Installs the build into a temporary root that already holds other people's
+# files, runs the uninstall script the install wrote, and checks that the root
+# is exactly as before and that the progress lines count up to their total.
+# Twice: into a prefix that exists and holds a foreign file in the suite's own
+# folder, and into a fresh prefix installed twice over, whose folders must all
+# go again.
 # Usage: UninstallScriptRoundTrip.sh <cmake> <build folder>
 set -eu
 cmake=$1
@@ -10,42 +13,50 @@ build=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 root="$work/root"
-prefix="$root/usr/local"
-settings="$root/home/someone/.local/share/Halvorin/OrvandelSettings.xml"
 
 fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
 
-mkdir -p "$prefix/bin" "$prefix/share/halvorin" "$(dirname "$settings")"
-echo "not ours" >"$prefix/bin/someone-elses-tool"
-echo "not ours either" >"$prefix/share/halvorin/admin-notes.txt"
-echo "<settings/>" >"$settings"
-
 snapshot() {
     (cd "$root" && find . -type d && find . ! -type d -exec sha256sum {} +) | LC_ALL=C sort
 }
-snapshot >"$work/before"
 
-"$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
-    { cat "$work/install.log" >&2; fail "install failed"; }
-installed=$(grep -c -- '-- Installing: ' "$work/install.log" || true)
-[ "$installed" -ge 2 ] || fail "expected at least the uninstaller and its script to be installed"
-script="$prefix/share/halvorin/Uninstaller/uninstall.sh"
-[ -f "$script" ] || fail "no $script"
-grep -q "^remove_file '$prefix/bin/Uninstaller'\$" "$script" || fail "the script does not list the uninstaller"
+# round_trip <prefix> <number of installs>
+round_trip() {
+    prefix=$1
+    snapshot >"$work/before"
+    round=0
+    while [ "$round" -lt "$2" ]; do
+        round=$((round + 1))
+        "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
+            { cat "$work/install.log" >&2; fail "install $round into $prefix failed"; }
+    done
+    installed=$(grep -c -- '-- \(Installing\|Up-to-date\): ' "$work/install.log" || true)
+    [ "$installed" -ge 2 ] || fail "expected at least the uninstaller and its script"
+    script="$prefix/share/halvorin/Uninstaller/uninstall.sh"
+    [ -f "$script" ] || fail "no $script"
+    grep -q "^remove_file '$prefix/bin/Uninstaller'\$" "$script" || fail "script lacks the program"
 
-sh "$script" >"$work/out" 2>"$work/err" || fail "the script failed: $(cat "$work/err")"
-[ ! -s "$work/err" ] || fail "the script complained: $(cat "$work/err")"
+    sh "$script" >"$work/out" 2>"$work/err" || fail "the script failed: $(cat "$work/err")"
+    [ ! -s "$work/err" ] || fail "the script complained: $(cat "$work/err")"
+    awk -F '[:/]' '
+        /^PROGRESS:/ { n++; if ($2 != n) bad = 1; total = $3 }
+        END { exit (bad || n == 0 || n != total) }' "$work/out" ||
+        fail "bad progress lines: $(grep PROGRESS "$work/out" | tr '\n' ' ')"
+    [ "$(grep -c '^Removing /' "$work/out")" -ge "$installed" ] || fail "files went unreported"
 
-# PROGRESS lines count 1, 2, ... up to their total, which they reach.
-awk -F '[:/]' '
-    /^PROGRESS:/ { n++; if ($2 != n) bad = 1; total = $3 }
-    END { exit (bad || n == 0 || n != total) }' "$work/out" ||
-    fail "bad progress lines: $(grep PROGRESS "$work/out" | tr '\n' ' ')"
-[ "$(grep -c '^Removing ' "$work/out")" -ge "$installed" ] || fail "not every file was reported"
+    snapshot >"$work/after"
+    diff "$work/before" "$work/after" >&2 || fail "$prefix: the root differs from before"
+    echo "$prefix: removed all $installed installed files and nothing else"
+}
 
-snapshot >"$work/after"
-diff "$work/before" "$work/after" >&2 || fail "the root differs from before the install"
-echo "uninstall removed all $installed installed files and nothing else"
+settings="$root/home/someone/.local/share/Halvorin/OrvandelSettings.xml"
+mkdir -p "$root/usr/local/bin" "$root/usr/local/share/halvorin" "$(dirname "$settings")" "$root/opt"
+echo "not ours" >"$root/usr/local/bin/someone-elses-tool"
+echo "not ours either" >"$root/usr/local/share/halvorin/admin-notes.txt"
+echo "<settings/>" >"$settings"
+
+round_trip "$root/usr/local" 1
+round_trip "$root/opt/halvorin" 2
