@@ -40,12 +40,17 @@ set(halvorin_step_settings
    set(HALVORIN_AGENT_UNIT_DIR \"${HALVORIN_AGENT_UNIT_DIR}\")
    set(HALVORIN_AGENT_UNIT \"${HALVORIN_AGENT_UNIT}\")")
 
+# A rule that takes one step of InstallSteps.cmake at install time.
+function(halvorin_install_step step)
+  install(CODE "${halvorin_step_settings}
+    include(\"${CMAKE_BINARY_DIR}/halvorin-install/destinations.cmake\")
+    set(HALVORIN_INSTALL_STEP ${step})
+    include(\"${CMAKE_CURRENT_FUNCTION_LIST_DIR}/InstallSteps.cmake\")")
+endfunction()
+
 # First rule: note which destination folders exist yet. The list is only
 # known once every rule is declared, so it is read from a file written below.
-install(CODE "${halvorin_step_settings}
-  include(\"${CMAKE_BINARY_DIR}/halvorin-install/destinations.cmake\")
-  set(HALVORIN_INSTALL_STEP begin)
-  include(\"${CMAKE_CURRENT_LIST_DIR}/InstallSteps.cmake\")")
+halvorin_install_step(begin)
 
 halvorin_install_targets(halvorin_install_destinations
   OrvandelDriver DriverDemo HalvorinAgent SimulationHost Uninstaller)
@@ -54,16 +59,12 @@ halvorin_install_targets(halvorin_install_destinations
 # leaves enabling it to the administrator or the user (see docs/INSTALL.md).
 if(TARGET HalvorinAgent)
   list(APPEND halvorin_install_destinations "${HALVORIN_AGENT_UNIT_DIR}")
-  install(CODE "${halvorin_step_settings}
-    set(HALVORIN_INSTALL_STEP agent-unit)
-    include(\"${CMAKE_CURRENT_LIST_DIR}/InstallSteps.cmake\")")
+  halvorin_install_step(agent-unit)
 endif()
 
 if(TARGET Uninstaller)
   list(APPEND halvorin_install_destinations "${HALVORIN_UNINSTALLER_DATADIR}")
-  install(CODE "${halvorin_step_settings}
-    set(HALVORIN_INSTALL_STEP uninstall-script)
-    include(\"${CMAKE_CURRENT_LIST_DIR}/InstallSteps.cmake\")")
+  halvorin_install_step(uninstall-script)
 endif()
 
 list(REMOVE_DUPLICATES halvorin_install_destinations)
