@@ -367,7 +367,7 @@ TEST_F(UninstallerControllerTest, ProcessLookupMatchesTheNameAtTheStartOfAReadab
 
 TEST_F(UninstallerControllerTest, RestartWithoutLoginwindowAddressesNoProcess) {
     fProcesses->fProcesses = {{1, "init"}};
-    EXPECT_EQ(fController->SendAppleEvent(kCoreEventClass, kAERestart, "loginwindow"), noErr);
+    EXPECT_EQ(fController->SendAppleEventClass(kCoreEventClass, kAERestart, "loginwindow"), noErr);
     ASSERT_EQ(fAppleEvents->fSent.size(), 1U);
     ProcessSerialNumber target{1, 1};
     std::memcpy(&target, fAppleEvents->fSent[0].event.target.data.data(), sizeof target);

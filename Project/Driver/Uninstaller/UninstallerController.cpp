@@ -186,14 +186,15 @@ void UninstallerController::AskToRestart() {
 
 void UninstallerController::AlertDidEnd(QMessageBox*, int returnCode, void*) {
     if (returnCode == kAlertFirstButtonReturn &&
-        SendAppleEvent(kCoreEventClass, kAERestart, QString::fromLatin1(kRestartTarget)) != noErr) {
+        SendAppleEventClass(kCoreEventClass, kAERestart, QString::fromLatin1(kRestartTarget)) !=
+            noErr) {
         SystemLog("Failed to restart due to AppleScript error");
     }
     emit TerminateApplication();
 }
 
-OSErr UninstallerController::SendAppleEvent(AEEventClass eventClass, AEEventID eventID,
-                                            const QString& applicationName) {
+OSErr UninstallerController::SendAppleEventClass(AEEventClass eventClass, AEEventID eventID,
+                                                 const QString& applicationName) {
     ProcessSerialNumber psn{0, kNoProcess};
     GetProcessSerialNumber(&psn, &applicationName);
 

@@ -43,8 +43,9 @@ public:
     void StandardOutputData(const platform::ReadCompletionNotification& notification);
     void StandardErrorData(const platform::ReadCompletionNotification& notification);
     void AlertDidEnd(QMessageBox* alert, int returnCode, void* contextInfo);
-    platform::OSErr SendAppleEvent(platform::AEEventClass eventClass, platform::AEEventID eventID,
-                                   const QString& applicationName);
+    platform::OSErr SendAppleEventClass(platform::AEEventClass eventClass,
+                                        platform::AEEventID eventID,
+                                        const QString& applicationName);
     void GetProcessSerialNumber(platform::ProcessSerialNumber* psn, const QString* applicationName);
 
 signals:
