@@ -22,7 +22,7 @@ namespace {
 const QString kDoneTitle = QStringLiteral("Done");
 const QString kScriptResource = QStringLiteral("uninstall.sh");
 constexpr char kTool[] = "/bin/sh";
-constexpr char kRestartTarget[] = "loginwindow";
+const QString kRestartTarget = QStringLiteral("loginwindow");
 constexpr long kSendTimeoutTicks = 1000;
 
 void LogStatus(const char* call, long status) {
@@ -185,10 +185,9 @@ void UninstallerController::AskToRestart() {
 }
 
 void UninstallerController::AlertDidEnd(QMessageBox*, int returnCode, void*) {
-    if (returnCode == kAlertFirstButtonReturn &&
-        SendAppleEventClass(kCoreEventClass, kAERestart, QString::fromLatin1(kRestartTarget)) !=
-            noErr) {
-        SystemLog("Failed to restart due to AppleScript error");
+    if (returnCode == kAlertFirstButtonReturn) {
+        OSErr err = SendAppleEventClass(kCoreEventClass, kAERestart, kRestartTarget);
+        if (err != noErr) SystemLog("Failed to restart due to AppleScript error");
     }
     emit TerminateApplication();
 }
