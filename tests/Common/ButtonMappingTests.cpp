@@ -135,13 +135,6 @@ TEST_F(CatalogueTest, MappingAsDictCarriesTheIdAsTextAndTheMacroKeys) {
                   platform::PropertyList::Dictionary{{"kMappingIdKey", "1"}, {"MacroKeys", ""}}));
 }
 
-TEST_F(CatalogueTest, MappingsCompareByTypeAndMacroKeys) {
-    const auto a = AButtonMapping::initWithType(15, "Return,36,0");
-    EXPECT_EQ(*a, *AButtonMapping::initWithMapId(14, "Return,36,0"));
-    EXPECT_FALSE(*a == *AButtonMapping::initWithType(15, ""));
-    EXPECT_FALSE(*a == *AButtonMapping::initWithType(14, "Return,36,0"));
-}
-
 struct VersionCase {
     std::uint32_t major;
     std::uint32_t minor;
