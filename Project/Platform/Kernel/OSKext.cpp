@@ -4,6 +4,9 @@
 #include <mutex>
 #include <vector>
 
+#include "IOService.h"
+#include "OSNumber.h"
+
 namespace {
 
 struct LoadedModules {
@@ -58,4 +61,53 @@ bool OSKext::isLoaded(std::string_view identifier) {
     LoadedModules& loaded = Loaded();
     std::lock_guard lock(loaded.mutex);
     return IsLoadedLocked(loaded, identifier);
+}
+
+namespace {
+
+const OSKextPersonality* FindPersonality(std::uint32_t vendorID, std::uint32_t productID) {
+    LoadedModules& loaded = Loaded();
+    std::lock_guard lock(loaded.mutex);
+    for (const OSKextModule* module : loaded.modules) {
+        for (const OSKextPersonality& personality : module->personalities) {
+            if (personality.vendorID == vendorID && personality.productID == productID) {
+                return &personality;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void SetNumber(OSDictionary* dictionary, const char* key, std::uint32_t value) {
+    OSNumber* number = OSNumber::withNumber(value, 32);
+    dictionary->setObject(key, number);
+    number->release();
+}
+
+}  // namespace
+
+IOService* OSKext::instantiateForDevice(std::uint32_t vendorID, std::uint32_t productID) {
+    const OSKextPersonality* personality = FindPersonality(vendorID, productID);
+    if (personality == nullptr) {
+        return nullptr;
+    }
+    OSObject* object = OSMetaClass::allocClassWithName(personality->className);
+    IOService* service = OSDynamicCast(IOService, object);
+    if (service == nullptr) {
+        OSSafeReleaseNULL(object);
+        return nullptr;
+    }
+    OSDictionary* matching = OSDictionary::withCapacity(2);
+    SetNumber(matching, "VendorID", vendorID);
+    SetNumber(matching, "ProductID", productID);
+    bool initialised = service->init(matching);
+    if (initialised) {
+        service->setProperty("VendorID", matching->getObject("VendorID"));
+        service->setProperty("ProductID", matching->getObject("ProductID"));
+        service->registerService();
+    } else {
+        OSSafeReleaseNULL(service);
+    }
+    matching->release();
+    return service;
 }
