@@ -8,9 +8,9 @@
 #include "OSDictionary.h"
 #include "OSNumber.h"
 
-OSDefineMetaClassAndStructors(com_halvorin_OrvandelDriver, IOHIDEventDriver)
+OSDefineMetaClassAndStructors(com_halvorin_OrvandelDriver, IOHIDEventDriver);
 
-    const std::uint8_t gButtonReportFlags[6] = {0x01, 0x04, 0x02, 0x10, 0x08, 0x20};
+const std::uint8_t gButtonReportFlags[6] = {0x01, 0x04, 0x02, 0x10, 0x08, 0x20};
 
 namespace {
 

@@ -28,13 +28,13 @@ extern const OSKextModule kOrvandelDriverModule;
 // written and read with relaxed single stores and loads, so a racing report
 // sees each entry either old or new, never torn.
 class com_halvorin_OrvandelDriver : public IOHIDEventDriver {
-    OSDeclareDefaultStructors(com_halvorin_OrvandelDriver)
+    OSDeclareDefaultStructors(com_halvorin_OrvandelDriver);
 
-        public :
-        // A button function: the row of the catalogue of functions. Stored as
-        // received; values outside the catalogue are announced like any other
-        // function the driver does not perform.
-        using ButtonMappingType = std::uint32_t;
+public:
+    // A button function: the row of the catalogue of functions. Stored as
+    // received; values outside the catalogue are announced like any other
+    // function the driver does not perform.
+    using ButtonMappingType = std::uint32_t;
 
     // The catalogue rows the driver acts on.
     static constexpr ButtonMappingType kMappingDisabled = 0;

@@ -7,9 +7,10 @@
 // An ordered collection of objects. The array retains what it holds and
 // releases it when the object is removed or the array is freed.
 class OSArray : public OSObject {
-    OSDeclareDefaultStructors(OSArray)
+    OSDeclareDefaultStructors(OSArray);
 
-        public : OSArray() = default;
+public:
+    OSArray() = default;
     static OSArray* withCapacity(unsigned capacity);
 
     unsigned getCount() const { return static_cast<unsigned>(fObjects.size()); }

@@ -6,12 +6,13 @@
 #include "OSNumber.h"
 #include "OSString.h"
 
-OSDefineMetaClassAndStructors(OSString, OSObject) OSDefineMetaClassAndStructors(OSNumber, OSObject)
-    OSDefineMetaClassAndStructors(OSBoolean, OSObject)
-        OSDefineMetaClassAndStructors(OSArray, OSObject)
-            OSDefineMetaClassAndStructors(OSDictionary, OSObject)
+OSDefineMetaClassAndStructors(OSString, OSObject);
+OSDefineMetaClassAndStructors(OSNumber, OSObject);
+OSDefineMetaClassAndStructors(OSBoolean, OSObject);
+OSDefineMetaClassAndStructors(OSArray, OSObject);
+OSDefineMetaClassAndStructors(OSDictionary, OSObject);
 
-                OSString* OSString::withCString(std::string_view text) {
+OSString* OSString::withCString(std::string_view text) {
     auto* string = new OSString;
     string->fText = text;
     return string;

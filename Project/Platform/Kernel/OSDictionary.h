@@ -11,9 +11,10 @@
 // retains what it holds and releases it when the entry is replaced or removed
 // or the dictionary is freed.
 class OSDictionary : public OSObject {
-    OSDeclareDefaultStructors(OSDictionary)
+    OSDeclareDefaultStructors(OSDictionary);
 
-        public : OSDictionary() = default;
+public:
+    OSDictionary() = default;
     static OSDictionary* withCapacity(unsigned capacity);
     // A new dictionary holding the same objects (a shallow copy); an empty one for null.
     static OSDictionary* withDictionary(const OSDictionary* source);
