@@ -4,11 +4,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "OSArray.h"
 #include "OSDictionary.h"
-#include "OSNumber.h"
 #include "OrvandelDriver.h"
 
 namespace {
@@ -32,13 +32,8 @@ const Scenario kScenarios[] = {
     {"DoubleClick", {0x08, 0x00}},
 };
 
-void AddArray(OSDictionary* properties, const char* key, const std::uint32_t* values, int count) {
-    OSArray* array = OSArray::withCapacity(static_cast<unsigned>(count));
-    for (int i = 0; i < count; ++i) {
-        OSNumber* number = OSNumber::withNumber(values[i], 32);
-        array->setObject(number);
-        number->release();
-    }
+void AddArray(OSDictionary* properties, const char* key, std::span<const std::uint32_t> values) {
+    OSArray* array = OSArray::withNumbers(values);
     properties->setObject(key, array);
     array->release();
 }
@@ -54,8 +49,8 @@ Driver* ConfiguredDriver() {
     auto* driver = new Driver;
     driver->init(nullptr);
     OSDictionary* properties = OSDictionary::withCapacity(2);
-    AddArray(properties, "PrimaryButtonMappings", kPrimary, 6);
-    AddArray(properties, "SecondaryButtonMappings", kSecondary, 4);
+    AddArray(properties, "PrimaryButtonMappings", kPrimary);
+    AddArray(properties, "SecondaryButtonMappings", kSecondary);
     driver->setProperties(properties);
     properties->release();
     return driver;

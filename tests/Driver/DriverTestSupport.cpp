@@ -1,7 +1,6 @@
 #include "DriverTestSupport.h"
 
 #include "OSArray.h"
-#include "OSNumber.h"
 
 namespace drivertest {
 
@@ -19,19 +18,8 @@ std::vector<std::int32_t> InspectableDriver::Counts() const {
 
 namespace {
 
-void SetNumber(OSDictionary* dictionary, const char* key, std::uint32_t value) {
-    OSNumber* number = OSNumber::withNumber(value, 32);
-    dictionary->setObject(key, number);
-    number->release();
-}
-
 void SetArray(OSDictionary* dictionary, const char* key, const std::vector<Type>& values) {
-    OSArray* array = OSArray::withCapacity(static_cast<unsigned>(values.size()));
-    for (Type value : values) {
-        OSNumber* number = OSNumber::withNumber(value, 32);
-        array->setObject(number);
-        number->release();
-    }
+    OSArray* array = OSArray::withNumbers(values);
     dictionary->setObject(key, array);
     array->release();
 }
@@ -47,10 +35,10 @@ OSDictionary* MakeProperties(const Settings& settings) {
         SetArray(properties, "SecondaryButtonMappings", *settings.secondary);
     }
     if (settings.reverseScroll) {
-        SetNumber(properties, "ReverseScrollDirectionKey", *settings.reverseScroll);
+        properties->setNumber("ReverseScrollDirectionKey", *settings.reverseScroll, 32);
     }
     if (settings.tarn) {
-        SetNumber(properties, "IsTarnMouse", *settings.tarn);
+        properties->setNumber("IsTarnMouse", *settings.tarn, 32);
     }
     return properties;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <vector>
 
 #include "OSObject.h"
@@ -12,6 +14,8 @@ class OSArray : public OSObject {
 public:
     OSArray() = default;
     static OSArray* withCapacity(unsigned capacity);
+    // A new array of 32-bit numbers.
+    static OSArray* withNumbers(std::span<const std::uint32_t> values);
 
     unsigned getCount() const { return static_cast<unsigned>(fObjects.size()); }
     // The object at index, not retained for the caller; null beyond the end.

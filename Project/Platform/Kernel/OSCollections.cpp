@@ -39,6 +39,16 @@ OSArray* OSArray::withCapacity(unsigned capacity) {
     return array;
 }
 
+OSArray* OSArray::withNumbers(std::span<const std::uint32_t> values) {
+    OSArray* array = withCapacity(static_cast<unsigned>(values.size()));
+    for (std::uint32_t value : values) {
+        OSNumber* number = OSNumber::withNumber(value, 32);
+        array->setObject(number);
+        number->release();
+    }
+    return array;
+}
+
 OSArray::~OSArray() {
     for (OSObject* object : fObjects) {
         object->release();
@@ -107,6 +117,12 @@ bool OSDictionary::setObject(std::string_view key, OSObject* object) {
         found->second = object;
     }
     return true;
+}
+
+void OSDictionary::setNumber(std::string_view key, std::uint64_t value, unsigned numberOfBits) {
+    OSNumber* number = OSNumber::withNumber(value, numberOfBits);
+    setObject(key, number);
+    number->release();
 }
 
 void OSDictionary::removeObject(std::string_view key) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,6 +25,8 @@ public:
     OSObject* getObject(std::string_view key) const;
     // Adds or replaces; false (and nothing changed) for a null object.
     bool setObject(std::string_view key, OSObject* object);
+    // Adds or replaces with a new number of that width.
+    void setNumber(std::string_view key, std::uint64_t value, unsigned numberOfBits);
     void removeObject(std::string_view key);
 
     // Iteration in insertion order, index below getCount().
