@@ -161,15 +161,4 @@ TEST_F(SettingsFileTest, FlushRecreatesAFolderRemovedSinceConstruction) {
     EXPECT_EQ(ASettingsFile().ScrollWheelSensitivityValue(), 2);
 }
 
-TEST_F(SettingsFileTest, WriteReplacesAFileOtherwiseBeingRead) {
-    // Another process's object sees either the old file or the new one.
-    ASettingsFile pane;
-    ASettingsFile agent;
-    pane.SetPointerSensitivityValue(1);
-    pane.FlushXml();
-    agent.SetPointerSensitivityValue(2);
-    agent.FlushXml();
-    EXPECT_EQ(ASettingsFile().PointerSensitivityValue(), 2);
-}
-
 }  // namespace
