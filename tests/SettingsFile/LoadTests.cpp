@@ -9,7 +9,9 @@
 
 namespace {
 
-platform::PropertyList Defaults() { return ADeviceSettings().SettingsAsDict(); }
+platform::PropertyList Defaults() {
+    return ADeviceSettings().SettingsAsDict();
+}
 
 TEST_F(SettingsFileTest, NoFolderAndNoFileGivesDefaultsAndCreatesOnlyTheFolder) {
     ASSERT_FALSE(std::filesystem::exists(fHome.Path() / ".local"));
