@@ -17,7 +17,9 @@ namespace {
 using Dictionary = PropertyList::Dictionary;
 using Array = PropertyList::Array;
 
-PropertyList Int(std::int64_t value) { return PropertyList::MakeInteger(value); }
+PropertyList Int(std::int64_t value) {
+    return PropertyList::MakeInteger(value);
+}
 
 class MachineTest : public ::testing::Test {
 protected:
@@ -105,12 +107,12 @@ INSTANTIATE_TEST_SUITE_P(Delays, DiscoveryTest,
 TEST_F(MachineTest, ReportsRunThroughTheDriverAndItsMessagesReachClientsLater) {
     MouseId mouse = fMachine.PlugMouse(401);
     io_service_t driver = FindDriver();
-    PropertyList settings(Dictionary{
-        {"PrimaryButtonMappings", PropertyList(Array{Int(1), Int(3), Int(2), Int(7), Int(10),
-                                                     Int(26)})},
-        {"SecondaryButtonMappings", PropertyList(Array{Int(0), Int(0), Int(0), Int(0)})},
-        {"ReverseScrollDirectionKey", Int(1)},
-        {"IsTarnMouse", Int(0)}});
+    PropertyList settings(
+        Dictionary{{"PrimaryButtonMappings",
+                    PropertyList(Array{Int(1), Int(3), Int(2), Int(7), Int(10), Int(26)})},
+                   {"SecondaryButtonMappings", PropertyList(Array{Int(0), Int(0), Int(0), Int(0)})},
+                   {"ReverseScrollDirectionKey", Int(1)},
+                   {"IsTarnMouse", Int(0)}});
     // The intake's own result is the superclass's; the effect shows below.
     IORegistryEntrySetCFProperties(driver, settings);
 
@@ -185,12 +187,13 @@ TEST_F(MachineTest, PostedEventsAndAccelerationsNeedAnOpenParameterConnection) {
     IOServiceClose(connect);
     EXPECT_NE(IOHIDSetAccelerationWithKey(connect, kIOHIDMouseScrollAccelerationType, 3.0),
               KERN_SUCCESS);
-    EXPECT_EQ(Lines(), (std::vector<std::string>{
-                           "0.000 flags-changed flags=0x100000 version=2 options=1 posted",
-                           "0.000 key-down key=8 flags=0x0 version=0 options=0 posted",
-                           "0.000 mouse-down x=12 y=-3 click=0 flags=0x0 version=0 options=0 posted",
-                           "0.000 acceleration HIDMouseAcceleration=0.875",
-                       }));
+    EXPECT_EQ(Lines(),
+              (std::vector<std::string>{
+                  "0.000 flags-changed flags=0x100000 version=2 options=1 posted",
+                  "0.000 key-down key=8 flags=0x0 version=0 options=0 posted",
+                  "0.000 mouse-down x=12 y=-3 click=0 flags=0x0 version=0 options=0 posted",
+                  "0.000 acceleration HIDMouseAcceleration=0.875",
+              }));
     EXPECT_EQ(fMachine.HIDSystem().Acceleration(kIOHIDMouseAccelerationType), 0.875);
 
     fMachine.SetHIDSystemPresent(false);
@@ -221,9 +224,9 @@ TEST_F(MachineTest, PowerMessagesArriveOnTheRunLoopAndAcknowledgementsAreRecorde
     fMachine.WakeSystem();
     EXPECT_TRUE(context.seen.empty());
     Run();
-    EXPECT_EQ(context.seen, (std::vector<natural_t>{kIOMessageSystemWillSleep,
-                                                    kIOMessageSystemWillPowerOn,
-                                                    kIOMessageSystemHasPoweredOn}));
+    EXPECT_EQ(context.seen,
+              (std::vector<natural_t>{kIOMessageSystemWillSleep, kIOMessageSystemWillPowerOn,
+                                      kIOMessageSystemHasPoweredOn}));
     EXPECT_FALSE(fMachine.Power().AllAcknowledged());
     EXPECT_EQ(Lines(), (std::vector<std::string>{
                            "0.000 power message=0xe0000280",
@@ -242,9 +245,8 @@ TEST_F(MachineTest, PowerMessagesArriveOnTheRunLoopAndAcknowledgementsAreRecorde
     IONotificationPortDestroy(port);
 
     fMachine.SetPowerRegistrationRefused(true);
-    EXPECT_EQ(IORegisterForSystemPower(&context, &port, [](void*, io_service_t, natural_t,
-                                                           void*) {},
-                                       &notifier),
+    EXPECT_EQ(IORegisterForSystemPower(
+                  &context, &port, [](void*, io_service_t, natural_t, void*) {}, &notifier),
               0u);
 }
 
