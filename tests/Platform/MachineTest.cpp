@@ -6,6 +6,7 @@
 #include "HIDManager.h"
 #include "HIDSystem.h"
 #include "Power.h"
+#include "PropertyListValues.h"
 #include "Registry.h"
 #include "Signals.h"
 #include "SimulatedMachine.h"
@@ -14,12 +15,7 @@
 namespace platform {
 namespace {
 
-using Dictionary = PropertyList::Dictionary;
-using Array = PropertyList::Array;
-
-PropertyList Int(std::int64_t value) {
-    return PropertyList::MakeInteger(value);
-}
+using namespace test;
 
 class MachineTest : public ::testing::Test {
 protected:
