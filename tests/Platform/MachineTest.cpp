@@ -5,9 +5,11 @@
 
 #include "HIDManager.h"
 #include "HIDSystem.h"
+#include "Logging.h"
 #include "Power.h"
 #include "PropertyListValues.h"
 #include "Registry.h"
+#include "Session.h"
 #include "Signals.h"
 #include "SimulatedMachine.h"
 #include "SimulatedPower.h"
@@ -244,6 +246,35 @@ TEST_F(MachineTest, PowerMessagesArriveOnTheRunLoopAndAcknowledgementsAreRecorde
     EXPECT_EQ(IORegisterForSystemPower(
                   &context, &port, [](void*, io_service_t, natural_t, void*) {}, &notifier),
               0u);
+}
+
+TEST_F(MachineTest, SessionNotificationsAndLogLinesAppearInOrderInOneLineEach) {
+    std::vector<std::string> seen;
+    SharedWorkspaceNotificationCenter().addObserver(
+        this, [&](const NSNotification& n) { seen.push_back(n.name); }, {});
+    fMachine.ResignSession();
+    fMachine.At(1.5, [this] { fMachine.ActivateSession(); });
+    fMachine.Loop().Run();
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        std::string(NSWorkspaceSessionDidResignActiveNotification),
+                        std::string(NSWorkspaceSessionDidBecomeActiveNotification)}));
+    SystemLog("PrepareForSleep");
+    StandardError("IOServiceGetMatchingServices returned 5\n");
+    PropertyList info(Dictionary{{"IsTarn", PropertyList::MakeBoolean(false)}});
+    CFNotificationCenterPostNotification(CFNotificationCenterGetDistributedCenter(),
+                                         "DeviceAttached", nullptr, &info, false);
+    CFNotificationCenterPostNotification(CFNotificationCenterGetDistributedCenter(),
+                                         "PrefPaneStarted", "PrefChange", nullptr, true);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{
+                           "0.000 session inactive",
+                           "1.500 session active",
+                           "1.500 syslog PrepareForSleep",
+                           "1.500 stderr IOServiceGetMatchingServices returned 5",
+                           "1.500 notification name=DeviceAttached object=- "
+                           "userInfo={\"IsTarn\": false} immediate=no",
+                           "1.500 notification name=PrefPaneStarted object=PrefChange "
+                           "userInfo=- immediate=yes",
+                       }));
 }
 
 int gSignalled = 0;
