@@ -17,15 +17,17 @@
 
 // A kernel service that keeps what its property intake received.
 class RecordingService : public IOService {
-    OSDeclareDefaultStructors(RecordingService)
+    OSDeclareDefaultStructors(RecordingService);
 
-        public : RecordingService() = default;
+public:
+    RecordingService() = default;
     IOReturn setProperties(OSObject* properties) override {
         fReceived = platform::CreatePropertyList(properties);
         return kIOReturnSuccess;
     }
     std::optional<platform::PropertyList> fReceived;
 };
+OSDefineMetaClassAndStructors(RecordingService, IOService);
 
 namespace platform {
 namespace {
@@ -231,6 +233,3 @@ TEST_F(RegistryTest, HIDSystemParameterConnectionOpensWithType1Only) {
 
 }  // namespace
 }  // namespace platform
-
-// Defined last: the macro ends without a semicolon.
-OSDefineMetaClassAndStructors(RecordingService, IOService)
