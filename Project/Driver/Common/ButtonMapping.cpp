@@ -1,0 +1,243 @@
+#include "ButtonMapping.h"
+
+#include <array>
+#include <unordered_map>
+
+#include "SystemVersion.h"
+
+namespace {
+
+struct ButtonMappingInfo {
+    std::int32_t mappingId;
+    std::int32_t keyCode;  // -1: no key
+    std::uint32_t modifierFlags;
+};
+
+constexpr std::uint32_t kShiftCommand = kShiftModifierFlag | kCommandModifierFlag;
+constexpr std::uint32_t kShiftControlCommand =
+    kShiftModifierFlag | kControlModifierFlag | kCommandModifierFlag;
+constexpr std::uint32_t kOptionCommand = kOptionModifierFlag | kCommandModifierFlag;
+
+// Both tables are indexed by ButtonMappingType. These are the rows as they
+// stand before class initialisation fits them to the running system.
+constexpr std::array<const char*, kNumButtonMappingTypes> kButtonMappingChoiceLabels = {
+    "Disabled",
+    "Left Click",
+    "Right Click",
+    "Middle Click",
+    "Applications",
+    "Back",
+    "Close",
+    "Copy",
+    "Cut",
+    "Delete",
+    "Double Click",
+    "Escape",
+    "Find",
+    "Forward",
+    "Info",
+    "KeyStroke Recording",
+    "Left Click+Command",
+    "Left Click+Option",
+    "Left Click+Shift",
+    "Minimize",
+    "Page Down",
+    "Page Up",
+    "Paste",
+    "Screen Shot to Clipboard",
+    "Return",
+    "Screen Shot to File",
+    "Secondary Functions",
+    "Show/Hide Dashboard",
+    "Show/Hide Desktop",
+    "Show/Hide Dock",
+    "Spacebar",
+    "Tab",
+    "Shift Key",
+    "Control Key",
+    "Option Key",
+    "Command Key",
+    "Tile All Windows",
+    "Tile Application Windows",
+    "Undo",
+    "Move Left a Space",
+    "Move Right a Space",
+    "Activate Spaces",
+};
+
+constexpr std::array<ButtonMappingInfo, kNumButtonMappingTypes> kButtonMappingInfo = {{
+    {0, -1, 0},                       // Disabled
+    {1, -1, 0},                       // Left Click
+    {2, -1, 0},                       // Right Click
+    {37, -1, 0},                      // Middle Click
+    {3, 0, kShiftCommand},            // Applications: A
+    {4, 33, kCommandModifierFlag},    // Back: [
+    {5, 13, kCommandModifierFlag},    // Close: W
+    {6, 8, kCommandModifierFlag},     // Copy: C
+    {7, 7, kCommandModifierFlag},     // Cut: X
+    {8, 51, 0},                       // Delete
+    {9, -1, 0},                       // Double Click
+    {10, 53, 0},                      // Escape
+    {11, 3, kCommandModifierFlag},    // Find: F
+    {12, 30, kCommandModifierFlag},   // Forward: ]
+    {13, 34, kCommandModifierFlag},   // Info: I
+    {14, -1, 0},                      // KeyStroke Recording
+    {15, -1, 0},                      // Left Click+Command
+    {16, -1, 0},                      // Left Click+Option
+    {17, -1, 0},                      // Left Click+Shift
+    {18, 46, kCommandModifierFlag},   // Minimize: M
+    {19, 121, 0},                     // Page Down
+    {20, 116, 0},                     // Page Up
+    {21, 9, kCommandModifierFlag},    // Paste: V
+    {22, 20, kShiftControlCommand},   // Screen Shot to Clipboard: 3
+    {23, 36, 0},                      // Return
+    {24, 20, kShiftCommand},          // Screen Shot to File: 3
+    {25, -1, 0},                      // Secondary Functions
+    {26, 111, 0},                     // Show/Hide Dashboard: F12
+    {27, 103, 0},                     // Show/Hide Desktop: F11
+    {28, 2, kOptionCommand},          // Show/Hide Dock: D
+    {29, 49, 0},                      // Spacebar
+    {30, 48, 0},                      // Tab
+    {38, -1, kShiftModifierFlag},     // Shift Key
+    {39, -1, kControlModifierFlag},   // Control Key
+    {40, -1, kOptionModifierFlag},    // Option Key
+    {41, -1, kCommandModifierFlag},   // Command Key
+    {31, 101, 0},                     // Tile All Windows: F9
+    {32, 109, 0},                     // Tile Application Windows: F10
+    {33, 6, kCommandModifierFlag},    // Undo: Z
+    {34, 123, kControlModifierFlag},  // Move Left a Space: Left Arrow
+    {35, 124, kControlModifierFlag},  // Move Right a Space: Right Arrow
+    {36, 100, 0},                     // Activate Spaces: F8
+}};
+
+// Rows that read differently from 10.7 on, where Mission Control replaced
+// the window tiling keys.
+constexpr ButtonMappingType kMissionControlRow = 36;
+constexpr ButtonMappingType kApplicationWindowsRow = 37;
+constexpr std::int32_t kUpArrowKeyCode = 126;
+constexpr std::int32_t kDownArrowKeyCode = 125;
+
+constexpr std::int32_t kUnknownMappingId = 0;
+
+// The catalogue as this process uses it, after class initialisation.
+struct Catalogue {
+    std::array<std::string, kNumButtonMappingTypes> labels;
+    std::array<ButtonMappingInfo, kNumButtonMappingTypes> info;
+};
+
+Catalogue sCatalogue;
+bool sInitializedClass = false;
+
+std::unordered_map<std::int32_t, ButtonMappingType> sMappingIdToMappingType;
+std::unordered_map<ButtonMappingType, std::int32_t> sMappingTypeToMappingId;
+bool sInitializedMappingDictionaries = false;
+
+bool IsCatalogueRow(ButtonMappingType type) {
+    return type >= 0 && type < kNumButtonMappingTypes;
+}
+
+const ButtonMappingInfo& RowInfo(ButtonMappingType type) {
+    return sCatalogue.info[static_cast<std::size_t>(type)];
+}
+
+}  // namespace
+
+void AButtonMapping::initialize() {
+    if (sInitializedClass) {
+        return;
+    }
+    for (std::size_t row = 0; row < kButtonMappingChoiceLabels.size(); ++row) {
+        sCatalogue.labels[row] = kButtonMappingChoiceLabels[row];
+    }
+    sCatalogue.info = kButtonMappingInfo;
+    if (SystemVersion::isLionOrGreater()) {
+        sCatalogue.labels[kMissionControlRow] = "Show Mission Control";
+        sCatalogue.info[kMissionControlRow].keyCode = kUpArrowKeyCode;
+        sCatalogue.info[kMissionControlRow].modifierFlags = kControlModifierFlag;
+        sCatalogue.labels[kApplicationWindowsRow] = "Show Application Windows";
+        sCatalogue.info[kApplicationWindowsRow].keyCode = kDownArrowKeyCode;
+        sCatalogue.info[kApplicationWindowsRow].modifierFlags = kControlModifierFlag;
+    }
+    sInitializedClass = true;
+}
+
+const std::string& AButtonMapping::buttonMappingChoiceLabelOfType(ButtonMappingType type) {
+    static const std::string kNoLabel;
+    initialize();
+    return IsCatalogueRow(type) ? sCatalogue.labels[static_cast<std::size_t>(type)] : kNoLabel;
+}
+
+AButtonMapping::AButtonMapping(ConstructionKey, ButtonMappingType type, std::string macroKeys)
+    : fMapType(type), fMacroKeys(std::move(macroKeys)) {}
+
+std::shared_ptr<const AButtonMapping> AButtonMapping::initWithType(ButtonMappingType type,
+                                                                   std::string macroKeys) {
+    PrepareForConstruction();
+    const ButtonMappingType row = IsCatalogueRow(type) ? type : kDisabledMappingType;
+    return std::make_shared<const AButtonMapping>(ConstructionKey{}, row, std::move(macroKeys));
+}
+
+std::shared_ptr<const AButtonMapping> AButtonMapping::initWithMapId(std::int32_t mapId,
+                                                                    std::string macroKeys) {
+    PrepareForConstruction();
+    const auto entry = sMappingIdToMappingType.find(mapId);
+    const ButtonMappingType type =
+        entry == sMappingIdToMappingType.end() ? kDisabledMappingType : entry->second;
+    return std::make_shared<const AButtonMapping>(ConstructionKey{}, type, std::move(macroKeys));
+}
+
+void AButtonMapping::PrepareForConstruction() {
+    initialize();
+    if (!sInitializedMappingDictionaries) {
+        InitializeMappingDictionaries();
+    }
+}
+
+void AButtonMapping::InitializeMappingDictionaries() {
+    sMappingIdToMappingType.clear();
+    sMappingTypeToMappingId.clear();
+    sMappingIdToMappingType.reserve(kNumButtonMappingTypes);
+    sMappingTypeToMappingId.reserve(kNumButtonMappingTypes);
+    for (ButtonMappingType type = 0; type < kNumButtonMappingTypes; ++type) {
+        const std::int32_t mappingId = kButtonMappingInfo[static_cast<std::size_t>(type)].mappingId;
+        sMappingIdToMappingType[mappingId] = type;
+        sMappingTypeToMappingId[type] = mappingId;
+    }
+    sInitializedMappingDictionaries = true;
+}
+
+std::int32_t AButtonMapping::GetId() const {
+    const auto entry = sMappingTypeToMappingId.find(fMapType);
+    return entry == sMappingTypeToMappingId.end() ? kUnknownMappingId : entry->second;
+}
+
+platform::PropertyList AButtonMapping::MappingAsDict() const {
+    return platform::PropertyList::Dictionary{
+        {kMappingIdKey, std::to_string(GetId())},
+        {kMacroKeysKey, fMacroKeys},
+    };
+}
+
+bool AButtonMapping::IsPredefinedKeyStroke() const {
+    return RowInfo(fMapType).keyCode >= 0;
+}
+
+bool AButtonMapping::IsModifierOnly() const {
+    const auto& info = RowInfo(fMapType);
+    return info.keyCode < 0 && info.modifierFlags != 0;
+}
+
+std::uint8_t AButtonMapping::KeyCode() const {
+    return static_cast<std::uint8_t>(RowInfo(fMapType).keyCode & 0xff);
+}
+
+std::uint32_t AButtonMapping::ModifierFlags() const {
+    return RowInfo(fMapType).modifierFlags;
+}
+
+void AButtonMapping::ResetClassStateForTesting() {
+    sInitializedClass = false;
+    sInitializedMappingDictionaries = false;
+    sMappingIdToMappingType.clear();
+    sMappingTypeToMappingId.clear();
+}
