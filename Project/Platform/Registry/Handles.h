@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "IOKitTypes.h"
+#include "RegistryBackend.h"
+
+namespace platform {
+
+// Anything a user-side handle can name. Each handle counts the references
+// the program holds; IOObjectRelease drops one and the last frees the name.
+class UserObject {
+public:
+    virtual ~UserObject() = default;
+};
+
+// A service as the program sees it. Looking up the same service again gives
+// the same handle with one more reference, so handles compare as identities.
+class ServiceObject final : public UserObject {
+public:
+    explicit ServiceObject(ServiceId service) : fService(service) {}
+    ServiceId Service() const { return fService; }
+
+private:
+    ServiceId fService;
+};
+
+// An open (or closed, not yet released) user client connection.
+class ConnectionObject final : public UserObject {
+public:
+    ConnectionObject(ServiceId service, std::uint32_t type) : fService(service), fType(type) {}
+    ServiceId Service() const { return fService; }
+    std::uint32_t Type() const { return fType; }
+    bool IsOpen() const { return fOpen; }
+    void MarkClosed() { fOpen = false; }
+
+private:
+    ServiceId fService;
+    std::uint32_t fType;
+    bool fOpen = true;
+};
+
+// Issues a new handle with one reference.
+io_object_t AddUserObject(std::shared_ptr<UserObject> object);
+// The handle of the service, issued on first use; adds one reference.
+io_service_t ServiceHandle(ServiceId service);
+// What a live handle names; null for 0, unknown or released handles.
+std::shared_ptr<UserObject> LookupUserObject(io_object_t handle);
+// The open connection of the given type behind a handle, or null.
+std::shared_ptr<ConnectionObject> LookupOpenConnection(io_connect_t connect, std::uint32_t type);
+// Forgets every handle (a fresh program); used when backends are swapped.
+void ResetUserObjects();
+// Number of live handles (tests check for leaks).
+std::size_t LiveHandleCount();
+
+}  // namespace platform
