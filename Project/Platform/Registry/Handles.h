@@ -13,6 +13,8 @@ namespace platform {
 class UserObject {
 public:
     virtual ~UserObject() = default;
+    // Called when the program drops its last reference (not on a reset).
+    virtual void LastReferenceDropped() {}
 };
 
 // A service as the program sees it. Looking up the same service again gives
@@ -34,6 +36,8 @@ public:
     std::uint32_t Type() const { return fType; }
     bool IsOpen() const { return fOpen; }
     void MarkClosed() { fOpen = false; }
+    // Dropping an open connection closes it.
+    void LastReferenceDropped() override;
 
 private:
     ServiceId fService;

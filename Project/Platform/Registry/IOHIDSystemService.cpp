@@ -1,0 +1,3 @@
+#include "IOHIDSystemService.h"
+
+OSDefineMetaClassAndStructors(IOHIDSystem, IOService)
