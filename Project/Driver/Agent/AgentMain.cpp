@@ -12,27 +12,30 @@ constexpr const char* kSignalHandlerAlert = "Could not create signal handler.";
 
 }  // namespace
 
-int HalvorinAgentMain() {
+bool StartAgent() {
     if (!platform::InstallSignalHandler(platform::kSignalInterrupt, SignalHandler)) {
         // The agent has no window; the alert goes where its user can find it.
         platform::SystemLog(std::string(kAlertTitle) + ": " + kSignalHandlerAlert);
         platform::StandardError(std::string(kAlertTitle) + ": " + kSignalHandlerAlert + "\n");
-        return -1;
+        return false;
     }
     gDeviceManager = ADeviceManager::GetDeviceManager();
+    return true;
+}
+
+int HalvorinAgentMain() {
+    if (!StartAgent()) {
+        return -1;
+    }
     platform::CFRunLoopRun();
     return 0;
 }
 
 void SignalHandler(int /*signalNumber*/) {
-    EndAgent();
-    platform::ExitImmediately(0);
-}
-
-void EndAgent() {
     if (gDeviceManager != nullptr) {
         gDeviceManager->Detach();
         delete gDeviceManager;
         gDeviceManager = nullptr;
     }
+    platform::ExitImmediately(0);
 }

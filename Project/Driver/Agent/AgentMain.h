@@ -6,11 +6,12 @@
 // installed.
 int HalvorinAgentMain();
 
+// The start-up before the run loop: installs the interrupt handler and builds
+// the device manager. False, with the alert given, when the handler cannot be
+// installed. Hosts that drive the run loop themselves call this alone.
+bool StartAgent();
+
 // The interrupt handler; runs from the run loop, never in a signal context.
 // Drops the connections, destroys the device manager and ends the process
 // with status 0 without writing the settings file.
 void SignalHandler(int signalNumber);
-
-// Destroys the device manager if it still exists (the program's end on a
-// backend whose run loop can run dry, such as the simulation).
-void EndAgent();

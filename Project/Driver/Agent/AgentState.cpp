@@ -1,7 +1,9 @@
 #include "AgentState.h"
 
 #include "AgentSettings.h"
+#include "DeviceDiscovery.h"
 #include "DeviceManager.h"
+#include "EventTap.h"
 
 std::unique_ptr<ASettingsFile> sDeviceSettings;
 platform::IOHIDManagerRef sHidManagerRef = nullptr;
@@ -17,19 +19,28 @@ std::uint64_t sEventFlags = 0;
 platform::CFMachPortRef sEventTap = nullptr;
 platform::CFRunLoopSourceRef sRunLoopSource = nullptr;
 
-void ResetAgentStateForTesting() {
-    ADeviceManager::DestroyDeviceManagerForTesting();
+void ResetAgentState() {
+    ADeviceManager::DestroyDeviceManager();
     gDeviceManager = nullptr;
     sDeviceSettings.reset();
     ResetFallbackSettings();
-    sHidManagerRef = nullptr;
-    sHidConnection = 0;
-    sDriverNotificationPort = nullptr;
-    sOrvandelObject = {};
+    sHidManagerRef.reset();
+    if (sHidConnection != 0) {
+        platform::IOServiceClose(sHidConnection);
+        platform::IOObjectRelease(sHidConnection);
+        sHidConnection = 0;
+    }
+    RemoveEventTap();
+    for (auto& notification : sInterestNotifs) {
+        if (notification != 0) {
+            platform::IOObjectRelease(notification);
+            notification = 0;
+        }
+    }
+    EmptyDeviceList();
     sDevicePids = {};
-    sNumDevices = 0;
-    sInterestNotifs = {};
-    sEventFlags = 0;
-    sEventTap = nullptr;
-    sRunLoopSource = nullptr;
+    if (sDriverNotificationPort != nullptr) {
+        platform::IONotificationPortDestroy(sDriverNotificationPort);
+        sDriverNotificationPort = nullptr;
+    }
 }

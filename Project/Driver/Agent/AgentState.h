@@ -34,6 +34,8 @@ extern std::uint64_t sEventFlags;
 extern platform::CFMachPortRef sEventTap;
 extern platform::CFRunLoopSourceRef sRunLoopSource;
 
-// Forgets the singleton and every file-level variable; tests only, between
-// simulated machines.
-void ResetAgentStateForTesting();
+// Ends the agent's whole state: destroys the device manager, drops the event
+// tap, the interest notifications and the driver notification port, and puts
+// every file-level variable back to its start. For tests and hosts that run
+// the agent more than once in a process or tear its machine down after it.
+void ResetAgentState();

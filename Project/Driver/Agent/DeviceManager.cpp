@@ -21,7 +21,7 @@ ADeviceManager* ADeviceManager::GetDeviceManager() {
     return sDeviceManager;
 }
 
-void ADeviceManager::DestroyDeviceManagerForTesting() {
+void ADeviceManager::DestroyDeviceManager() {
     delete sDeviceManager;
     sDeviceManager = nullptr;
 }

@@ -58,8 +58,8 @@ public:
     static void SetMouseSensitivity(double value);
     static void SetScrollWheelSensitivity(double value);
 
-    // Destroys the singleton without running the interrupt path; tests only.
-    static void DestroyDeviceManagerForTesting();
+    // Destroys the singleton, if there is one (see ResetAgentState).
+    static void DestroyDeviceManager();
 
 private:
     ADeviceManager();

@@ -1,4 +1,5 @@
 #include "AgentMain.h"
+#include "AgentState.h"
 #include "SimulatedMachine.h"
 
 // The agent on the simulation backend, the only one so far: a machine with no
@@ -6,6 +7,6 @@
 int main() {
     platform::SimulatedMachine machine;
     const int status = HalvorinAgentMain();
-    EndAgent();
+    ResetAgentState();
     return status;
 }

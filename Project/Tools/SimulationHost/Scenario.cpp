@@ -175,6 +175,9 @@ Command ParsePane(LineReader& reader) {
     if (what == "send") {
         return PaneSend{reader.AtEnd() ? std::string() : reader.Word("settings file")};
     }
+    if (what == "hide") {
+        return PaneHide{};
+    }
     reader.Fail("unknown pane action '" + what + "'");
 }
 
@@ -191,7 +194,14 @@ Command ParseSession(LineReader& reader) {
 
 Command ParseCommand(LineReader& reader, const std::string& verb) {
     if (verb == "plug") {
-        return Plug{static_cast<std::int32_t>(reader.Integer("product id", 0, 0xFFFF))};
+        Plug plug{static_cast<std::int32_t>(reader.Integer("product id", 0, 0xFFFF))};
+        if (!reader.AtEnd()) {
+            if (reader.Word("delay") != "delay") {
+                reader.Fail("plug takes a product id and, optionally, delay <seconds>");
+            }
+            plug.driverDelay = reader.Real("delay", 0, 60);
+        }
+        return plug;
     }
     if (verb == "unplug") {
         return Unplug{reader.Mouse()};

@@ -13,6 +13,7 @@ namespace scenario {
 
 struct Plug {
     std::int32_t productId;
+    double driverDelay = 0.0;  // seconds until the driver instance exists
 };
 struct Unplug {
     int mouse;  // 1 for the first mouse plugged in, and so on
@@ -62,11 +63,13 @@ struct PaneSet {
 struct PaneSend {
     std::string file;  // empty: the pane's record
 };
+// The pane is hidden: it writes its record to the settings file.
+struct PaneHide {};
 struct Interrupt {};
 
 using Command = std::variant<Plug, Unplug, RelativeReport, AbsoluteReport, ScrollReport, TypeKeys,
                              Advance, PointerAt, Sleep, Wake, SessionResign, SessionActivate,
-                             PaneAnnounce, PaneSet, PaneSend, Interrupt>;
+                             PaneAnnounce, PaneSet, PaneSend, PaneHide, Interrupt>;
 
 struct Line {
     int number;
