@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,7 +38,8 @@ struct DistributedNotification {
 // The per-user broadcast channel between processes (the pane and the agent).
 // Observers are matched by name and object; a null name or object matches
 // any. Each delivery is one work item on the run loop, in posting order and,
-// within one post, in registration order.
+// within one post, in registration order. No process is ever suspended here,
+// so the suspension behaviour and immediate delivery change nothing.
 class DistributedNotificationCenter {
 public:
     DistributedNotificationCenter();
@@ -61,13 +64,16 @@ public:
 
 private:
     struct Registration {
+        std::uint64_t id;
         void* observer;
         CFNotificationCallback callback;
         std::optional<std::string> name;
         std::optional<std::string> object;
-        CFNotificationSuspensionBehavior behavior;
     };
+    bool IsRegistered(std::uint64_t id) const;
+
     std::vector<Registration> fRegistrations;
+    std::uint64_t fNextId = 1;
     CFRunLoopSourceRef fSource;
 };
 
@@ -93,8 +99,9 @@ public:
                            DistributedNotificationCenter& center) = 0;
 };
 
-// Installs the backend and gives the program a fresh center; returns the
-// previous backend. Until one is installed the in-process loopback is used.
+// Installs the backend and gives the program a fresh center (made on first
+// use, its source added to the current run loop); returns the previous
+// backend. Until one is installed the in-process loopback is used.
 std::unique_ptr<DistributedNotificationBackend> InstallDistributedNotificationBackend(
     std::unique_ptr<DistributedNotificationBackend> backend);
 

@@ -24,8 +24,8 @@ struct HIDDevice {
     std::int32_t productId = 0;
 };
 using IOHIDDeviceRef = const HIDDevice*;
-// Input values are not produced by any backend yet; the type exists so that
-// the input-value callback can be registered and cleared.
+// No backend produces input values; the type exists so that the input-value
+// callback can be registered and cleared.
 struct HIDValue;
 using IOHIDValueRef = const HIDValue*;
 
@@ -53,6 +53,7 @@ void IOHIDManagerRegisterDeviceMatchingCallback(const IOHIDManagerRef& manager,
                                                 IOHIDDeviceCallback callback, void* context);
 void IOHIDManagerRegisterDeviceRemovalCallback(const IOHIDManagerRef& manager,
                                                IOHIDDeviceCallback callback, void* context);
+// Accepted and ignored: no backend produces input values.
 void IOHIDManagerRegisterInputValueCallback(const IOHIDManagerRef& manager,
                                             IOHIDValueCallback callback, void* context);
 void IOHIDManagerScheduleWithRunLoop(const IOHIDManagerRef& manager, CFRunLoopRef runLoop,
@@ -64,7 +65,8 @@ IOReturn IOHIDManagerOpen(const IOHIDManagerRef& manager, IOOptionBits options);
 // Stops reporting and drops the reports not yet delivered.
 IOReturn IOHIDManagerClose(const IOHIDManagerRef& manager, IOOptionBits options);
 
-// Where devices come from: the simulation's plug and unplug, or udev.
+// Where devices come from: the simulation's plug and unplug, or udev. The
+// base keeps the listeners and tells them when the backend goes away.
 class HIDDeviceBackend {
 public:
     class Listener {
@@ -72,11 +74,22 @@ public:
         virtual ~Listener() = default;
         virtual void DeviceArrived(const HIDDevice& device) = 0;
         virtual void DeviceRemoved(const HIDDevice& device) = 0;
+        virtual void BackendGone() = 0;
     };
-    virtual ~HIDDeviceBackend() = default;
+    HIDDeviceBackend() = default;
+    HIDDeviceBackend(const HIDDeviceBackend&) = delete;
+    HIDDeviceBackend& operator=(const HIDDeviceBackend&) = delete;
+    virtual ~HIDDeviceBackend();
     virtual std::vector<HIDDevice> PresentDevices() const = 0;
-    virtual void AddListener(Listener* listener) = 0;
-    virtual void RemoveListener(Listener* listener) = 0;
+    void AddListener(Listener* listener);
+    void RemoveListener(Listener* listener);
+
+protected:
+    void NotifyArrived(const HIDDevice& device);
+    void NotifyRemoved(const HIDDevice& device);
+
+private:
+    std::vector<Listener*> fListeners;
 };
 
 // Installs the backend; returns the previous one. Managers created earlier

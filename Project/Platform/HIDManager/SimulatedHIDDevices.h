@@ -11,8 +11,6 @@ namespace platform {
 class SimulatedHIDDevices final : public HIDDeviceBackend {
 public:
     std::vector<HIDDevice> PresentDevices() const override { return fDevices; }
-    void AddListener(Listener* listener) override;
-    void RemoveListener(Listener* listener) override;
 
     // Returns the new device's id.
     std::uint64_t Plug(std::int32_t vendorId, std::int32_t productId);
@@ -21,7 +19,6 @@ public:
 
 private:
     std::vector<HIDDevice> fDevices;
-    std::vector<Listener*> fListeners;
     std::uint64_t fNextId = 1;
 };
 

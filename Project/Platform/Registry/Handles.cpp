@@ -24,12 +24,7 @@ HandleTable& Table() {
 
 }  // namespace
 
-void ConnectionObject::LastReferenceDropped() {
-    if (fOpen) {
-        fOpen = false;
-        CurrentRegistryBackend().Close(fService, fType);
-    }
-}
+void ServiceConnectionObject::Closed() { CurrentRegistryBackend().Close(fService, fType); }
 
 io_object_t AddUserObject(std::shared_ptr<UserObject> object) {
     HandleTable& table = Table();
@@ -57,8 +52,10 @@ std::shared_ptr<UserObject> LookupUserObject(io_object_t handle) {
     return found == table.entries.end() ? nullptr : found->second.object;
 }
 
-std::shared_ptr<ConnectionObject> LookupOpenConnection(io_connect_t connect, std::uint32_t type) {
-    auto connection = std::dynamic_pointer_cast<ConnectionObject>(LookupUserObject(connect));
+std::shared_ptr<ServiceConnectionObject> LookupOpenConnection(io_connect_t connect,
+                                                              std::uint32_t type) {
+    auto connection =
+        std::dynamic_pointer_cast<ServiceConnectionObject>(LookupUserObject(connect));
     if (!connection || !connection->IsOpen() || connection->Type() != type) {
         return nullptr;
     }

@@ -28,21 +28,40 @@ private:
     ServiceId fService;
 };
 
-// An open (or closed, not yet released) user client connection.
-class ConnectionObject final : public UserObject {
+// A connection: IOServiceClose closes it and drops the caller's reference;
+// dropping the last reference of an open one closes it too.
+class ConnectionObject : public UserObject {
 public:
-    ConnectionObject(ServiceId service, std::uint32_t type) : fService(service), fType(type) {}
+    bool IsOpen() const { return fOpen; }
+    void Close() {
+        if (fOpen) {
+            fOpen = false;
+            Closed();
+        }
+    }
+    void LastReferenceDropped() override { Close(); }
+
+protected:
+    virtual void Closed() {}
+
+private:
+    bool fOpen = true;
+};
+
+// A user client connection to a registry service.
+class ServiceConnectionObject final : public ConnectionObject {
+public:
+    ServiceConnectionObject(ServiceId service, std::uint32_t type)
+        : fService(service), fType(type) {}
     ServiceId Service() const { return fService; }
     std::uint32_t Type() const { return fType; }
-    bool IsOpen() const { return fOpen; }
-    void MarkClosed() { fOpen = false; }
-    // Dropping an open connection closes it.
-    void LastReferenceDropped() override;
+
+protected:
+    void Closed() override;
 
 private:
     ServiceId fService;
     std::uint32_t fType;
-    bool fOpen = true;
 };
 
 // Issues a new handle with one reference.
@@ -52,7 +71,7 @@ io_service_t ServiceHandle(ServiceId service);
 // What a live handle names; null for 0, unknown or released handles.
 std::shared_ptr<UserObject> LookupUserObject(io_object_t handle);
 // The open connection of the given type behind a handle, or null.
-std::shared_ptr<ConnectionObject> LookupOpenConnection(io_connect_t connect, std::uint32_t type);
+std::shared_ptr<ServiceConnectionObject> LookupOpenConnection(io_connect_t connect, std::uint32_t type);
 // Forgets every handle (a fresh program); used when backends are swapped.
 void ResetUserObjects();
 // Number of live handles (tests check for leaks).

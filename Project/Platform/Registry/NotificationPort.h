@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "Registry.h"
 #include "RunLoop.h"
@@ -22,5 +23,8 @@ public:
 private:
     CFRunLoopSourceRef fSource;
 };
+
+// The live port behind a reference; expired once destroyed (or never made).
+std::weak_ptr<IONotificationPort> FindNotificationPort(IONotificationPortRef notify);
 
 }  // namespace platform

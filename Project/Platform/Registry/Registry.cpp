@@ -174,22 +174,26 @@ CFRunLoopSourceRef IONotificationPortGetRunLoopSource(IONotificationPortRef noti
 
 void IONotificationPortDestroy(IONotificationPortRef notify) { Ports().erase(notify); }
 
+std::weak_ptr<IONotificationPort> FindNotificationPort(IONotificationPortRef notify) {
+    auto found = Ports().find(notify);
+    return found == Ports().end() ? nullptr : found->second;
+}
+
 kern_return_t IOServiceAddInterestNotification(IONotificationPortRef notifyPort,
                                                io_service_t service,
                                                std::string_view interestType,
                                                IOServiceInterestCallback callback, void* refCon,
                                                io_object_t* notification) {
-    auto port = Ports().find(notifyPort);
+    std::weak_ptr<IONotificationPort> weakPort = FindNotificationPort(notifyPort);
     std::shared_ptr<ServiceObject> serviceObject = LookupService(service);
     if (!serviceObject) {
         return InvalidHandleResult(service);
     }
-    if (port == Ports().end() || interestType != kIOGeneralInterest || callback == nullptr ||
+    if (weakPort.expired() || interestType != kIOGeneralInterest || callback == nullptr ||
         notification == nullptr) {
         return kIOReturnBadArgument;
     }
     auto alive = std::make_shared<bool>(true);
-    std::weak_ptr<IONotificationPort> weakPort = port->second;
     InterestSink sink = [weakPort, alive, callback, refCon, service](
                             natural_t messageType, std::uintptr_t argument) {
         if (std::shared_ptr<IONotificationPort> target = weakPort.lock()) {
@@ -225,7 +229,8 @@ kern_return_t IOServiceOpen(io_service_t service, task_port_t, std::uint32_t typ
     if (result != kIOReturnSuccess) {
         return result;
     }
-    *connect = AddUserObject(std::make_shared<ConnectionObject>(serviceObject->Service(), type));
+    *connect =
+        AddUserObject(std::make_shared<ServiceConnectionObject>(serviceObject->Service(), type));
     return KERN_SUCCESS;
 }
 
@@ -237,9 +242,8 @@ kern_return_t IOServiceClose(io_connect_t connect) {
     if (!connection->IsOpen()) {
         return kIOReturnNotOpen;
     }
-    connection->MarkClosed();
-    CurrentRegistryBackend().Close(connection->Service(), connection->Type());
-    return KERN_SUCCESS;
+    connection->Close();
+    return IOObjectRelease(connect);
 }
 
 }  // namespace platform

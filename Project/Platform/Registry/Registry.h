@@ -61,7 +61,7 @@ kern_return_t IOServiceAddInterestNotification(IONotificationPortRef notifyPort,
 // Opens a user client connection of the given type to the service.
 kern_return_t IOServiceOpen(io_service_t service, task_port_t owningTask, std::uint32_t type,
                             io_connect_t* connect);
-// Closes the connection; the handle stays until released.
+// Closes the connection and drops the caller's reference to its handle.
 kern_return_t IOServiceClose(io_connect_t connect);
 
 }  // namespace platform

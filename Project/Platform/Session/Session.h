@@ -34,13 +34,16 @@ public:
     void removeObserver(const void* observer, std::string_view name = {});
 
     // Queues the notification to each observer registered now; each delivery
-    // is one run loop work item, in registration order.
+    // is one run loop work item, in registration order. An observer removed
+    // before its delivery is not called.
     void postNotification(const NSNotification& notification);
 
     // The source to add to the run loop (the shared center adds it itself).
     const CFRunLoopSourceRef& Source() const { return fSource; }
 
 private:
+    bool IsObserving(const void* observer, std::string_view name) const;
+
     struct Registration {
         const void* observer;
         Selector selector;
@@ -50,8 +53,10 @@ private:
     CFRunLoopSourceRef fSource;
 };
 
-// [[NSWorkspace sharedWorkspace] notificationCenter]: one per program, its
-// source added to the current run loop in the common modes.
+// [[NSWorkspace sharedWorkspace] notificationCenter]: one per program, made
+// on first use with its source added to the current run loop (common modes).
+// The simulation posts the session changes into it; a Linux backend will
+// post them from logind.
 WorkspaceNotificationCenter& SharedWorkspaceNotificationCenter();
 // A fresh center (a new program); tests and backends swapping use it.
 void ResetSharedWorkspaceNotificationCenter();
