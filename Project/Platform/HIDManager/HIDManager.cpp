@@ -39,9 +39,13 @@ HIDDeviceBackend::~HIDDeviceBackend() {
     }
 }
 
-void HIDDeviceBackend::AddListener(Listener* listener) { fListeners.push_back(listener); }
+void HIDDeviceBackend::AddListener(Listener* listener) {
+    fListeners.push_back(listener);
+}
 
-void HIDDeviceBackend::RemoveListener(Listener* listener) { std::erase(fListeners, listener); }
+void HIDDeviceBackend::RemoveListener(Listener* listener) {
+    std::erase(fListeners, listener);
+}
 
 // Listeners may come and go while being told.
 void HIDDeviceBackend::NotifyArrived(const HIDDevice& device) {

@@ -94,6 +94,7 @@ private:
 
 // Installs the backend; returns the previous one. Managers created earlier
 // keep listening to the backend they were opened on until closed.
-std::unique_ptr<HIDDeviceBackend> InstallHIDDeviceBackend(std::unique_ptr<HIDDeviceBackend> backend);
+std::unique_ptr<HIDDeviceBackend> InstallHIDDeviceBackend(
+    std::unique_ptr<HIDDeviceBackend> backend);
 
 }  // namespace platform

@@ -19,9 +19,13 @@ public:
     bool Wants(CGEventType type) const;
     bool IsListenOnly() const { return fOptions == kCGEventTapOptionListenOnly; }
     bool IsEnabled() const { return fEnabled && fValid; }
-    void SetEnabled(bool enabled) { fEnabled = enabled; }
+    void SetEnabled(bool enabled);
     bool IsValid() const { return fValid; }
     void Invalidate();
+    // Told when the tap stops taking events (disabled, invalidated, freed).
+    void SetStoppedObserver(std::function<void()> observer) {
+        fStoppedObserver = std::move(observer);
+    }
 
     // Runs the callback now (from the run loop): returns the event to pass on.
     CGEventRef Call(CGEventType type, CGEventRef event);
@@ -33,6 +37,7 @@ private:
     CGEventTapCallBack fCallback;
     void* fUserInfo;
     CFRunLoopSourceRef fSource;
+    std::function<void()> fStoppedObserver;
     bool fEnabled = true;
     bool fValid = true;
 };

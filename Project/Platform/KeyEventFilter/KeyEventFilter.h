@@ -21,14 +21,20 @@ inline constexpr CGEventType kCGEventFlagsChanged = 12;
 inline constexpr CGEventType kCGEventTapDisabledByTimeout = 0xFFFFFFFE;
 inline constexpr CGEventType kCGEventTapDisabledByUserInput = 0xFFFFFFFF;
 
-constexpr CGEventMask CGEventMaskBit(CGEventType type) { return CGEventMask{1} << type; }
+constexpr CGEventMask CGEventMaskBit(CGEventType type) {
+    return CGEventMask{1} << type;
+}
 
 inline constexpr CGEventFlags kCGEventFlagMaskShift = 0x20000;
 inline constexpr CGEventFlags kCGEventFlagMaskControl = 0x40000;
 inline constexpr CGEventFlags kCGEventFlagMaskAlternate = 0x80000;
 inline constexpr CGEventFlags kCGEventFlagMaskCommand = 0x100000;
 
-enum CGEventTapLocation { kCGHIDEventTap = 0, kCGSessionEventTap = 1, kCGAnnotatedSessionEventTap = 2 };
+enum CGEventTapLocation {
+    kCGHIDEventTap = 0,
+    kCGSessionEventTap = 1,
+    kCGAnnotatedSessionEventTap = 2
+};
 enum CGEventTapPlacement { kCGHeadInsertEventTap = 0, kCGTailAppendEventTap = 1 };
 enum CGEventTapOptions { kCGEventTapOptionDefault = 0, kCGEventTapOptionListenOnly = 1 };
 
@@ -41,8 +47,8 @@ struct CGEvent {
 using CGEventRef = CGEvent*;
 using CGEventTapProxy = void*;
 // Returns the event to pass on (possibly changed), or null to drop it.
-using CGEventTapCallBack = CGEventRef (*)(CGEventTapProxy proxy, CGEventType type,
-                                          CGEventRef event, void* userInfo);
+using CGEventTapCallBack = CGEventRef (*)(CGEventTapProxy proxy, CGEventType type, CGEventRef event,
+                                          void* userInfo);
 
 inline constexpr int kCGKeyboardEventKeycode = 9;
 
@@ -56,8 +62,8 @@ using CFMachPortRef = std::shared_ptr<EventTap>;
 CFMachPortRef CGEventTapCreate(CGEventTapLocation tap, CGEventTapPlacement place,
                                CGEventTapOptions options, CGEventMask eventsOfInterest,
                                CGEventTapCallBack callback, void* userInfo);
-CFRunLoopSourceRef CFMachPortCreateRunLoopSource(CFAllocatorRef allocator,
-                                                 const CFMachPortRef& tap, CFIndex order);
+CFRunLoopSourceRef CFMachPortCreateRunLoopSource(CFAllocatorRef allocator, const CFMachPortRef& tap,
+                                                 CFIndex order);
 void CGEventTapEnable(const CFMachPortRef& tap, bool enable);
 bool CGEventTapIsEnabled(const CFMachPortRef& tap);
 // Ends the tap for good (its source stops too).
@@ -90,8 +96,9 @@ std::optional<CGRect> NSScreenMainScreenFrame();
 class KeyEventFilterBackend {
 public:
     virtual ~KeyEventFilterBackend() = default;
-    virtual CFMachPortRef CreateTap(CGEventTapOptions options, CGEventMask mask,
-                                    CGEventTapCallBack callback, void* userInfo) = 0;
+    virtual CFMachPortRef CreateTap(CGEventTapPlacement place, CGEventTapOptions options,
+                                    CGEventMask mask, CGEventTapCallBack callback,
+                                    void* userInfo) = 0;
     virtual CGPoint MouseLocation() const = 0;
     virtual std::optional<CGRect> MainScreenFrame() const = 0;
 };

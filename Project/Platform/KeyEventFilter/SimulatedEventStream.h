@@ -41,11 +41,15 @@ public:
         std::int32_t delta2 = 0;
         std::int32_t delta3 = 0;
         std::uint32_t buttons = 0;
+        std::uint64_t mouse = 0;  // which mouse, for pointer and scroll events
     };
 
     explicit SimulatedEventStream(SimulatedClock& clock, double tapTimeout = 1.0);
+    ~SimulatedEventStream() override;
+    SimulatedEventStream(const SimulatedEventStream&) = delete;
+    SimulatedEventStream& operator=(const SimulatedEventStream&) = delete;
 
-    CFMachPortRef CreateTap(CGEventTapOptions options, CGEventMask mask,
+    CFMachPortRef CreateTap(CGEventTapPlacement place, CGEventTapOptions options, CGEventMask mask,
                             CGEventTapCallBack callback, void* userInfo) override;
     CGPoint MouseLocation() const override { return fPointer; }
     std::optional<CGRect> MainScreenFrame() const override { return fScreen; }
@@ -62,7 +66,9 @@ public:
 
     // Every event delivered, in order.
     const std::vector<Event>& Delivered() const { return fDelivered; }
-    void SetObserver(std::function<void(const Event&)> observer) { fObserver = std::move(observer); }
+    void SetObserver(std::function<void(const Event&)> observer) {
+        fObserver = std::move(observer);
+    }
     // Told when the platform disables a tap for its timeout.
     void SetTapTimeoutObserver(std::function<void()> observer) {
         fTimeoutObserver = std::move(observer);
@@ -71,15 +77,23 @@ public:
 private:
     void Pump();
     void Deliver(const Event& event);
-    void OfferToTap(std::size_t tapIndex);
+    // The front event goes to the tap's callback; the stream waits for it.
+    void WaitFor(const std::shared_ptr<EventTap>& tap);
+    void Resume(std::uint64_t ticket, std::optional<CGEvent> result);
     void TimeOut(std::uint64_t ticket);
+    void TapStopped();
 
     SimulatedClock& fClock;
     double fTapTimeout;
+    std::shared_ptr<bool> fAlive = std::make_shared<bool>(true);
     std::vector<std::weak_ptr<EventTap>> fTaps;
     std::deque<Event> fQueue;
-    // The front event is waiting for tap fWaitingTap (index into fTaps).
-    std::optional<std::size_t> fWaitingTap;
+    // The front event has passed the taps before fNextTap.
+    std::size_t fNextTap = 0;
+    // Set while the front event waits for a tap's callback.
+    std::weak_ptr<EventTap> fWaitingTap;
+    bool fWaiting = false;
+    bool fPumping = false;
     std::uint64_t fTicket = 0;
     std::vector<Event> fDelivered;
     std::function<void(const Event&)> fObserver;

@@ -35,8 +35,7 @@ private:
 }  // namespace
 
 io_connect_t IORegisterForSystemPower(void* refcon, IONotificationPortRef* thePortRef,
-                                      IOServiceInterestCallback callback,
-                                      io_object_t* notifier) {
+                                      IOServiceInterestCallback callback, io_object_t* notifier) {
     if (!Backend() || thePortRef == nullptr || callback == nullptr || notifier == nullptr) {
         return MACH_PORT_NULL;
     }

@@ -20,8 +20,7 @@ inline constexpr natural_t kIOMessageSystemWillPowerOn = 0xE0000320;
 // the messages and the notifier to deregister. The callback's message
 // argument identifies the message for IOAllowPowerChange.
 io_connect_t IORegisterForSystemPower(void* refcon, IONotificationPortRef* thePortRef,
-                                      IOServiceInterestCallback callback,
-                                      io_object_t* notifier);
+                                      IOServiceInterestCallback callback, io_object_t* notifier);
 // Stops the messages and releases the notifier handle (set to 0).
 IOReturn IODeregisterForSystemPower(io_object_t* notifier);
 // Acknowledges a power message (the system waits for it before sleeping).

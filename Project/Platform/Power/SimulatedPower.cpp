@@ -12,12 +12,13 @@ bool SimulatedPower::Register(Sink sink) {
     return true;
 }
 
-void SimulatedPower::Deregister() { fSink = nullptr; }
+void SimulatedPower::Deregister() {
+    fSink = nullptr;
+}
 
 IOReturn SimulatedPower::AllowPowerChange(std::intptr_t notificationID) {
-    auto found = std::find_if(fMessages.begin(), fMessages.end(), [&](const Message& m) {
-        return m.notificationID == notificationID;
-    });
+    auto found = std::find_if(fMessages.begin(), fMessages.end(),
+                              [&](const Message& m) { return m.notificationID == notificationID; });
     if (found == fMessages.end()) {
         return kIOReturnBadArgument;
     }
@@ -28,7 +29,9 @@ IOReturn SimulatedPower::AllowPowerChange(std::intptr_t notificationID) {
     return kIOReturnSuccess;
 }
 
-void SimulatedPower::Sleep() { Send(kIOMessageSystemWillSleep); }
+void SimulatedPower::Sleep() {
+    Send(kIOMessageSystemWillSleep);
+}
 
 void SimulatedPower::Wake() {
     Send(kIOMessageSystemWillPowerOn);
@@ -39,6 +42,9 @@ std::intptr_t SimulatedPower::Send(natural_t messageType) {
     std::intptr_t id = fNextId++;
     if (fSink) {
         fMessages.push_back({messageType, id, false});
+        if (fObserver) {
+            fObserver(fMessages.back());
+        }
         fSink(messageType, id);
     }
     return id;

@@ -33,7 +33,9 @@ public:
     // Every message sent while registered, with whether it was acknowledged.
     const std::vector<Message>& Messages() const { return fMessages; }
     bool AllAcknowledged() const;
-    void SetAcknowledgementObserver(std::function<void(const Message&)> observer) {
+    // Told of every message sent to the registered program and of every
+    // acknowledgement (the message then has `acknowledged` set).
+    void SetObserver(std::function<void(const Message&)> observer) {
         fObserver = std::move(observer);
     }
 

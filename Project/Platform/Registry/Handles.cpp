@@ -24,7 +24,9 @@ HandleTable& Table() {
 
 }  // namespace
 
-void ServiceConnectionObject::Closed() { CurrentRegistryBackend().Close(fService, fType); }
+void ServiceConnectionObject::Closed() {
+    CurrentRegistryBackend().Close(fService, fType);
+}
 
 io_object_t AddUserObject(std::shared_ptr<UserObject> object) {
     HandleTable& table = Table();
@@ -54,8 +56,7 @@ std::shared_ptr<UserObject> LookupUserObject(io_object_t handle) {
 
 std::shared_ptr<ServiceConnectionObject> LookupOpenConnection(io_connect_t connect,
                                                               std::uint32_t type) {
-    auto connection =
-        std::dynamic_pointer_cast<ServiceConnectionObject>(LookupUserObject(connect));
+    auto connection = std::dynamic_pointer_cast<ServiceConnectionObject>(LookupUserObject(connect));
     if (!connection || !connection->IsOpen() || connection->Type() != type) {
         return nullptr;
     }
@@ -97,8 +98,12 @@ void ResetUserObjects() {
     table.serviceNames.clear();
 }
 
-std::size_t LiveHandleCount() { return Table().entries.size(); }
+std::size_t LiveHandleCount() {
+    return Table().entries.size();
+}
 
-task_port_t mach_task_self() { return 0x203; }
+task_port_t mach_task_self() {
+    return 0x203;
+}
 
 }  // namespace platform

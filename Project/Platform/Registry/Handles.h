@@ -71,7 +71,8 @@ io_service_t ServiceHandle(ServiceId service);
 // What a live handle names; null for 0, unknown or released handles.
 std::shared_ptr<UserObject> LookupUserObject(io_object_t handle);
 // The open connection of the given type behind a handle, or null.
-std::shared_ptr<ServiceConnectionObject> LookupOpenConnection(io_connect_t connect, std::uint32_t type);
+std::shared_ptr<ServiceConnectionObject> LookupOpenConnection(io_connect_t connect,
+                                                              std::uint32_t type);
 // Forgets every handle (a fresh program); used when backends are swapped.
 void ResetUserObjects();
 // Number of live handles (tests check for leaks).

@@ -118,8 +118,12 @@ std::optional<PropertyList> Read(const OSObject* object, int depth) {
 
 }  // namespace
 
-OSObject* CreateOSObject(const PropertyList& value) { return Convert(value, 0); }
+OSObject* CreateOSObject(const PropertyList& value) {
+    return Convert(value, 0);
+}
 
-std::optional<PropertyList> CreatePropertyList(const OSObject* object) { return Read(object, 0); }
+std::optional<PropertyList> CreatePropertyList(const OSObject* object) {
+    return Read(object, 0);
+}
 
 }  // namespace platform

@@ -89,7 +89,9 @@ std::unique_ptr<RegistryBackend> InstallRegistryBackend(std::unique_ptr<Registry
     return std::exchange(Backend(), std::move(backend));
 }
 
-RegistryBackend& CurrentRegistryBackend() { return *Backend(); }
+RegistryBackend& CurrentRegistryBackend() {
+    return *Backend();
+}
 
 kern_return_t IOMasterPort(mach_port_t, mach_port_t* masterPort) {
     if (masterPort == nullptr) {
@@ -117,9 +119,9 @@ kern_return_t IOServiceGetMatchingServices(mach_port_t, const PropertyList& matc
     // Keys besides the class are property matches.
     if (matching.AsDictionary()->size() > 1) {
         std::erase_if(services, [&](ServiceId service) {
-        std::optional<PropertyList> properties = backend.Properties(service);
-        return !properties || !HasEveryEntryOf(*matching.AsDictionary(), *properties);
-    });
+            std::optional<PropertyList> properties = backend.Properties(service);
+            return !properties || !HasEveryEntryOf(*matching.AsDictionary(), *properties);
+        });
     }
     *existing = AddUserObject(std::make_shared<IteratorObject>(std::move(services)));
     return KERN_SUCCESS;
@@ -134,9 +136,8 @@ io_object_t IOIteratorNext(io_iterator_t iterator) {
     return next ? ServiceHandle(*next) : 0;
 }
 
-kern_return_t IORegistryEntryCreateCFProperties(io_registry_entry_t entry,
-                                                PropertyList* properties, CFAllocatorRef,
-                                                IOOptionBits) {
+kern_return_t IORegistryEntryCreateCFProperties(io_registry_entry_t entry, PropertyList* properties,
+                                                CFAllocatorRef, IOOptionBits) {
     std::shared_ptr<ServiceObject> service = LookupService(entry);
     if (!service) {
         return InvalidHandleResult(entry);
@@ -172,7 +173,9 @@ CFRunLoopSourceRef IONotificationPortGetRunLoopSource(IONotificationPortRef noti
     return found == Ports().end() ? nullptr : found->second->Source();
 }
 
-void IONotificationPortDestroy(IONotificationPortRef notify) { Ports().erase(notify); }
+void IONotificationPortDestroy(IONotificationPortRef notify) {
+    Ports().erase(notify);
+}
 
 std::weak_ptr<IONotificationPort> FindNotificationPort(IONotificationPortRef notify) {
     auto found = Ports().find(notify);
@@ -180,8 +183,7 @@ std::weak_ptr<IONotificationPort> FindNotificationPort(IONotificationPortRef not
 }
 
 kern_return_t IOServiceAddInterestNotification(IONotificationPortRef notifyPort,
-                                               io_service_t service,
-                                               std::string_view interestType,
+                                               io_service_t service, std::string_view interestType,
                                                IOServiceInterestCallback callback, void* refCon,
                                                io_object_t* notification) {
     std::weak_ptr<IONotificationPort> weakPort = FindNotificationPort(notifyPort);
@@ -194,8 +196,8 @@ kern_return_t IOServiceAddInterestNotification(IONotificationPortRef notifyPort,
         return kIOReturnBadArgument;
     }
     auto alive = std::make_shared<bool>(true);
-    InterestSink sink = [weakPort, alive, callback, refCon, service](
-                            natural_t messageType, std::uintptr_t argument) {
+    InterestSink sink = [weakPort, alive, callback, refCon, service](natural_t messageType,
+                                                                     std::uintptr_t argument) {
         if (std::shared_ptr<IONotificationPort> target = weakPort.lock()) {
             target->Deliver([alive, callback, refCon, service, messageType, argument] {
                 if (*alive) {

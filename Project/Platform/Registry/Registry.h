@@ -29,8 +29,7 @@ kern_return_t IOObjectRetain(io_object_t object);
 
 // The entry's registry properties as a dictionary. Fails for 0, released or
 // gone entries (and then leaves `properties` untouched).
-kern_return_t IORegistryEntryCreateCFProperties(io_registry_entry_t entry,
-                                                PropertyList* properties,
+kern_return_t IORegistryEntryCreateCFProperties(io_registry_entry_t entry, PropertyList* properties,
                                                 CFAllocatorRef allocator, IOOptionBits options);
 // Hands the properties to the entry's property intake (the driver instance's
 // setProperties) before returning; returns what the intake returned.
@@ -53,8 +52,7 @@ using IOServiceInterestCallback = void (*)(void* refCon, io_service_t service,
 // platform's own, such as kIOMessageServiceIsTerminated) through the port.
 // Releasing `notification` stops delivery, also of messages already queued.
 kern_return_t IOServiceAddInterestNotification(IONotificationPortRef notifyPort,
-                                               io_service_t service,
-                                               std::string_view interestType,
+                                               io_service_t service, std::string_view interestType,
                                                IOServiceInterestCallback callback, void* refCon,
                                                io_object_t* notification);
 

@@ -49,7 +49,9 @@ std::function<void()> RunLoopSource::Take() {
     return work;
 }
 
-CFRunLoopSourceRef CreateRunLoopSource() { return std::make_shared<RunLoopSource>(); }
+CFRunLoopSourceRef CreateRunLoopSource() {
+    return std::make_shared<RunLoopSource>();
+}
 
 RunLoopTimer::RunLoopTimer(CFAbsoluteTime fireDate, CFTimeInterval interval,
                            RunLoopTimerCallback callback)
@@ -65,15 +67,13 @@ void RunLoop::AddSource(const CFRunLoopSourceRef& source, CFRunLoopMode mode) {
 }
 
 void RunLoop::RemoveSource(const CFRunLoopSourceRef& source, CFRunLoopMode mode) {
-    std::erase_if(fSources, [&](const Registration& r) {
-        return r.source == source && r.mode == mode;
-    });
+    std::erase_if(fSources,
+                  [&](const Registration& r) { return r.source == source && r.mode == mode; });
 }
 
 bool RunLoop::ContainsSource(const CFRunLoopSourceRef& source, CFRunLoopMode mode) const {
-    return std::any_of(fSources.begin(), fSources.end(), [&](const Registration& r) {
-        return r.source == source && r.mode == mode;
-    });
+    return std::any_of(fSources.begin(), fSources.end(),
+                       [&](const Registration& r) { return r.source == source && r.mode == mode; });
 }
 
 void RunLoop::AddTimer(const CFRunLoopTimerRef& timer, CFRunLoopMode) {
@@ -82,11 +82,17 @@ void RunLoop::AddTimer(const CFRunLoopTimerRef& timer, CFRunLoopMode) {
     }
 }
 
-void RunLoop::Run() { RunUntil(std::nullopt); }
+void RunLoop::Run() {
+    RunUntil(std::nullopt);
+}
 
-void RunLoop::RunUntilIdle() { RunUntil(Now()); }
+void RunLoop::RunUntilIdle() {
+    RunUntil(Now());
+}
 
-void RunLoop::RunFor(CFTimeInterval duration) { RunUntil(Now() + std::max(duration, 0.0)); }
+void RunLoop::RunFor(CFTimeInterval duration) {
+    RunUntil(Now() + std::max(duration, 0.0));
+}
 
 void RunLoop::Stop() {
     if (fDepth > 0) {
@@ -120,11 +126,10 @@ void RunLoop::RunUntil(std::optional<CFAbsoluteTime> deadline) {
 
 bool RunLoop::FireDueTimer() {
     std::erase_if(fTimers, [](const CFRunLoopTimerRef& t) { return !t->IsValid(); });
-    auto due = std::min_element(fTimers.begin(), fTimers.end(),
-                                [](const CFRunLoopTimerRef& a, const CFRunLoopTimerRef& b) {
-                                    return std::pair(a->fFireDate, a->fSequence) <
-                                           std::pair(b->fFireDate, b->fSequence);
-                                });
+    auto due = std::min_element(
+        fTimers.begin(), fTimers.end(), [](const CFRunLoopTimerRef& a, const CFRunLoopTimerRef& b) {
+            return std::pair(a->fFireDate, a->fSequence) < std::pair(b->fFireDate, b->fSequence);
+        });
     if (due == fTimers.end() || (*due)->fFireDate > Now()) {
         return false;
     }
@@ -173,11 +178,17 @@ std::optional<CFAbsoluteTime> RunLoop::NextTimerDate() {
     return next;
 }
 
-CFRunLoopRef CFRunLoopGetCurrent() { return TheCurrent().loop.get(); }
+CFRunLoopRef CFRunLoopGetCurrent() {
+    return TheCurrent().loop.get();
+}
 
-CFRunLoopRef CFRunLoopGetMain() { return TheCurrent().loop.get(); }
+CFRunLoopRef CFRunLoopGetMain() {
+    return TheCurrent().loop.get();
+}
 
-void CFRunLoopRun() { CFRunLoopGetCurrent()->Run(); }
+void CFRunLoopRun() {
+    CFRunLoopGetCurrent()->Run();
+}
 
 void CFRunLoopStop(CFRunLoopRef loop) {
     if (loop != nullptr) {
@@ -220,9 +231,13 @@ void CFRunLoopTimerInvalidate(const CFRunLoopTimerRef& timer) {
     }
 }
 
-CFAbsoluteTime CFAbsoluteTimeGetCurrent() { return TheCurrent().backend->Now(); }
+CFAbsoluteTime CFAbsoluteTimeGetCurrent() {
+    return TheCurrent().backend->Now();
+}
 
-void NSThreadSleepUntilDate(CFAbsoluteTime date) { TheCurrent().backend->SleepUntil(date); }
+void NSThreadSleepUntilDate(CFAbsoluteTime date) {
+    TheCurrent().backend->SleepUntil(date);
+}
 
 void NSThreadSleepForTimeInterval(CFTimeInterval interval) {
     NSThreadSleepUntilDate(CFAbsoluteTimeGetCurrent() + interval);

@@ -143,8 +143,7 @@ CFRunLoopRef CFRunLoopGetMain();
 void CFRunLoopRun();
 void CFRunLoopStop(CFRunLoopRef loop);
 void CFRunLoopAddSource(CFRunLoopRef loop, const CFRunLoopSourceRef& source, CFRunLoopMode mode);
-void CFRunLoopRemoveSource(CFRunLoopRef loop, const CFRunLoopSourceRef& source,
-                           CFRunLoopMode mode);
+void CFRunLoopRemoveSource(CFRunLoopRef loop, const CFRunLoopSourceRef& source, CFRunLoopMode mode);
 bool CFRunLoopContainsSource(CFRunLoopRef loop, const CFRunLoopSourceRef& source,
                              CFRunLoopMode mode);
 // A timer for `fireDate`, repeating every `interval` seconds when positive.

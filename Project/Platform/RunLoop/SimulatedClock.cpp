@@ -35,7 +35,9 @@ RunLoopBackend::WaitResult SimulatedClock::Wait(std::optional<CFAbsoluteTime> de
     return WaitResult::TimedOut;
 }
 
-void SimulatedClock::SleepUntil(CFAbsoluteTime date) { AdvanceTo(date); }
+void SimulatedClock::SleepUntil(CFAbsoluteTime date) {
+    AdvanceTo(date);
+}
 
 void SimulatedClock::AdvanceTo(CFAbsoluteTime date) {
     while (PerformNextEventDueBy(date)) {

@@ -13,6 +13,10 @@ namespace platform {
 class SimulatedSignals final : public SignalBackend {
 public:
     SimulatedSignals();
+    ~SimulatedSignals() override;
+    SimulatedSignals(const SimulatedSignals&) = delete;
+    SimulatedSignals& operator=(const SimulatedSignals&) = delete;
+
     bool Watch(int signalNumber, SignalHandlerFunction arrived) override;
     void Exit(int status) override;
 
