@@ -5,6 +5,7 @@
 #include "AgentFixture.h"
 #include "AgentMain.h"
 #include "AgentState.h"
+#include "OrvandelDriver.h"
 #include "DeviceManager.h"
 #include "Power.h"
 #include "SimulatedPower.h"
@@ -12,16 +13,6 @@
 namespace {
 
 using Strings = std::vector<std::string>;
-
-std::vector<std::string> SystemLogLines(const platform::ScopedCapturedLog& log) {
-    std::vector<std::string> lines;
-    for (const auto& entry : log.Entries()) {
-        if (entry.channel == platform::CapturedLogBackend::Channel::SystemLog) {
-            lines.push_back(entry.text);
-        }
-    }
-    return lines;
-}
 
 std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream stream(path);
@@ -69,7 +60,7 @@ TEST_F(AgentLifecycleTest, SessionSwitchesActLikeSleepAndWakeAndAreLogged) {
     machine.ActivateSession();
     Settle();
     EXPECT_EQ(TakeAgentNotifications(), (Strings{"DeviceAttached {\"IsTarn\": true}"}));
-    EXPECT_EQ(SystemLogLines(log), (Strings{"PrepareForSleep", "WakeUp"}));
+    EXPECT_EQ(SystemLogLines(), (Strings{"PrepareForSleep", "WakeUp"}));
 }
 
 TEST_F(AgentLifecycleTest, EveryPowerMessageIsAcknowledged) {
@@ -143,7 +134,7 @@ TEST_F(AgentLifecycleTest, UninstallableInterruptHandlerEndsStartUpWithMinusOne)
     machine.SetSignalHandlerRefused(true);
     EXPECT_EQ(HalvorinAgentMain(), -1);
     EXPECT_EQ(gDeviceManager, nullptr);
-    EXPECT_EQ(SystemLogLines(log),
+    EXPECT_EQ(SystemLogLines(),
               (Strings{"Halvorin Device Controller: Could not create signal handler."}));
 }
 
@@ -160,7 +151,7 @@ TEST_F(AgentLifecycleTest, SettingsFolderThatCannotBeMadeLeavesTheAgentOnDefault
     machine.WakeSystem();
     Settle();
     EXPECT_EQ(machine.DriverOf(mouse)->GetPrimaryMappingType(0x10), 7u);
-    EXPECT_EQ(SystemLogLines(log).front(), "PrefController: Could not locate config file");
+    EXPECT_EQ(SystemLogLines().front(), "PrefController: Could not locate config file");
 }
 
 TEST_F(AgentLifecycleTest, FailedWriteBeforeSleepLosesOnlyTheWrite) {
@@ -173,7 +164,7 @@ TEST_F(AgentLifecycleTest, FailedWriteBeforeSleepLosesOnlyTheWrite) {
     std::ofstream(folder) << "in the way";
     machine.SleepSystem();
     Settle();
-    EXPECT_EQ(SystemLogLines(log).back(), "PrefController: Error saving preferences");
+    EXPECT_EQ(SystemLogLines().back(), "PrefController: Error saving preferences");
     machine.WakeSystem();
     Settle();
     // The new settings object cannot be made either: the old record stays.

@@ -166,7 +166,7 @@ std::vector<std::string> AgentFixture::TakeSystemLog() {
             std::ostringstream line;
             line << "acceleration " << acceleration->key << ' ' << acceleration->value;
             described.push_back(line.str());
-        } else if (const auto* event = std::get_if<Stream::Event>(&detail)) {
+        } else if (const auto* event = std::get_if<platform::SystemEvent>(&detail)) {
             switch (event->origin) {
                 case Stream::Origin::Pointer:
                     described.push_back("pointer " + std::to_string(event->delta1) + "," +
@@ -192,6 +192,18 @@ std::vector<std::string> AgentFixture::TakeSystemLog() {
     }
     fSystemLogSeen = entries.size();
     return described;
+}
+
+std::vector<std::string> AgentFixture::SystemLogLines() const {
+    std::vector<std::string> lines;
+    for (const auto& entry : machine.Log()) {
+        if (const auto* line = std::get_if<platform::LogLine>(&entry.detail)) {
+            if (!line->standardError) {
+                lines.push_back(line->text);
+            }
+        }
+    }
+    return lines;
 }
 
 std::filesystem::path AgentFixture::SettingsFilePath() const {

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "DeviceSettings.h"
-#include "Logging.h"
 #include "SimulatedMachine.h"
 #include "TemporaryHome.h"
 
@@ -53,9 +52,11 @@ protected:
     // ("acceleration HIDMouseAcceleration 0.875").
     std::vector<std::string> TakeSystemLog();
 
+    // Every line written to the system log so far.
+    std::vector<std::string> SystemLogLines() const;
+
     std::filesystem::path SettingsFilePath() const;
 
-    platform::ScopedCapturedLog log;
     platform::ScopedTemporaryHome home;
     platform::SimulatedMachine machine;
 

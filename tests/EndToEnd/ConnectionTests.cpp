@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "AgentFixture.h"
+#include "OrvandelDriver.h"
 #include "SettingsFile.h"
 
 namespace {

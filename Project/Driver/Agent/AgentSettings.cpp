@@ -1,5 +1,6 @@
 #include "AgentSettings.h"
 
+#include <optional>
 #include <string>
 
 #include "AgentState.h"
@@ -7,7 +8,16 @@
 
 namespace {
 
-ADeviceSettings sFallbackSettings;
+// Made on first use: the catalogue it is built from is itself set up at run
+// time.
+std::optional<ADeviceSettings> sFallbackSettings;
+
+ADeviceSettings& FallbackSettings() {
+    if (!sFallbackSettings) {
+        sFallbackSettings.emplace();
+    }
+    return *sFallbackSettings;
+}
 
 void LogFailure(const PrefControllerError& error) {
     platform::SystemLog(error.name() + ": " + error.reason());
@@ -36,14 +46,14 @@ void FlushSettingsFile(ASettingsFile* settings) {
 }
 
 const ADeviceSettings& AgentSettingsRecord() {
-    return sDeviceSettings ? sDeviceSettings->deviceSettings() : sFallbackSettings;
+    return sDeviceSettings ? sDeviceSettings->deviceSettings() : FallbackSettings();
 }
 
 void RestoreAgentSettings(const platform::PropertyList& dictionary) {
     if (sDeviceSettings) {
         sDeviceSettings->RestoreFromDictionary(dictionary);
     } else {
-        sFallbackSettings.RestoreFromDictionary(dictionary);
+        FallbackSettings().RestoreFromDictionary(dictionary);
     }
 }
 
