@@ -43,7 +43,9 @@ void MessageToPostedEvents(benchmark::State& state, ButtonMappingType type,
     ResetAgentState();
 }
 
-void BM_Keystroke(benchmark::State& state) { MessageToPostedEvents(state, 7, ""); }
+void BM_Keystroke(benchmark::State& state) {
+    MessageToPostedEvents(state, 7, "");
+}
 BENCHMARK(BM_Keystroke);
 
 void BM_RecordedKeystrokeOfFiveSteps(benchmark::State& state) {

@@ -5,8 +5,8 @@
 #include "AgentFixture.h"
 #include "AgentMain.h"
 #include "AgentState.h"
-#include "OrvandelDriver.h"
 #include "DeviceManager.h"
+#include "OrvandelDriver.h"
 #include "Power.h"
 #include "SimulatedPower.h"
 

@@ -23,8 +23,8 @@ protected:
     }
 
     void Message(std::uint32_t value, bool fromTarn = false) {
-        HandleDriverNotification(nullptr, ADeviceManager::GetOrvandelObjectAtIndex(fromTarn ? 1 : 0),
-                                 value, nullptr);
+        HandleDriverNotification(
+            nullptr, ADeviceManager::GetOrvandelObjectAtIndex(fromTarn ? 1 : 0), value, nullptr);
         Settle();
     }
 
@@ -117,9 +117,8 @@ TEST_F(ButtonActionTest, RecordedKeystrokeReplaysEachStepFromItsCodeAndFlags) {
     });
     TakePostedEvents();
     Message(0x10);
-    EXPECT_EQ(TakePostedEvents(),
-              (Events{"flags 0x0", "down 0", "up 0", "flags 0x0", "flags 0x100000", "down 11",
-                      "up 11", "flags 0x0"}));
+    EXPECT_EQ(TakePostedEvents(), (Events{"flags 0x0", "down 0", "up 0", "flags 0x0",
+                                          "flags 0x100000", "down 11", "up 11", "flags 0x0"}));
 }
 
 TEST_F(ButtonActionTest, MalformedRecordingSkipsBadStepsAndKeepsTheAgentRunning) {
@@ -141,8 +140,8 @@ TEST_F(ButtonActionTest, ModifiedClickLandsAtThePointerCountedFromTheTop) {
     machine.SetMouseLocation(100.7, 200.2);
     TakePostedEvents();
     Message(0x10);
-    EXPECT_EQ(TakePostedEvents(), (Events{"flags 0x80000", "lmousedown 100,699",
-                                          "lmouseup 100,699", "flags 0x0"}));
+    EXPECT_EQ(TakePostedEvents(),
+              (Events{"flags 0x80000", "lmousedown 100,699", "lmouseup 100,699", "flags 0x0"}));
     Message(0x08);
     Message(0x04);
     const Events both = TakePostedEvents();

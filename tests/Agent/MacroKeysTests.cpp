@@ -20,7 +20,9 @@ TEST(MacroKeysTest, ReadsKeyCodeAndFlagsOfEachStepInOrder) {
               (std::vector<AKeyStrokeStep>{{0, 256}, {11, 0x100000}}));
 }
 
-TEST(MacroKeysTest, EmptyStringHasNoSteps) { EXPECT_TRUE(Steps("").empty()); }
+TEST(MacroKeysTest, EmptyStringHasNoSteps) {
+    EXPECT_TRUE(Steps("").empty());
+}
 
 TEST(MacroKeysTest, StepsWithFewerThanThreeFieldsAreSkippedAndTheRestPerformed) {
     EXPECT_EQ(Steps("Return,36|Tab,48,0"), (std::vector<AKeyStrokeStep>{{48, 0}}));
@@ -41,8 +43,9 @@ TEST(MacroKeysTest, FieldsThatAreNoNumbersReadAsZeroAndCodesKeepTheirLow16Bits) 
 }
 
 TEST(SensitivityTableTest, MapsEachSettingAndHoldsOutOfRangeSettingsAtTheEnds) {
-    const std::vector<std::pair<int, double>> cases = {
-        {0, 0.0}, {1, 0.125}, {5, 0.875}, {8, 2.0}, {9, 3.0}, {-1, 0.0}, {12, 3.0}, {INT32_MIN, 0.0}};
+    const std::vector<std::pair<int, double>> cases = {{0, 0.0},  {1, 0.125},      {5, 0.875},
+                                                       {8, 2.0},  {9, 3.0},        {-1, 0.0},
+                                                       {12, 3.0}, {INT32_MIN, 0.0}};
     for (const auto& [setting, acceleration] : cases) {
         EXPECT_EQ(AccelerationForSensitivity(setting), acceleration) << setting;
     }

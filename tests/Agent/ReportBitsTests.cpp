@@ -22,8 +22,12 @@ TEST_P(DecodeButtonMessageTest, NamesTheButtonOfTheSettings) {
         << c.what;
 }
 
-constexpr AButtonSlot Primary(int index) { return {index, true}; }
-constexpr AButtonSlot Secondary(int index) { return {index, false}; }
+constexpr AButtonSlot Primary(int index) {
+    return {index, true};
+}
+constexpr AButtonSlot Secondary(int index) {
+    return {index, false};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     SixButtonAndTarn, DecodeButtonMessageTest,

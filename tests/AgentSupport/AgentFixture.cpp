@@ -49,14 +49,18 @@ std::shared_ptr<const AButtonMapping> Mapping(ButtonMappingType type, std::strin
 
 AgentFixture::AgentFixture() = default;
 
-AgentFixture::~AgentFixture() { ResetAgentState(); }
+AgentFixture::~AgentFixture() {
+    ResetAgentState();
+}
 
 void AgentFixture::StartAgent() {
     ASSERT_TRUE(::StartAgent());
     Settle();
 }
 
-void AgentFixture::Settle() { machine.Loop().RunUntilIdle(); }
+void AgentFixture::Settle() {
+    machine.Loop().RunUntilIdle();
+}
 
 platform::MouseId AgentFixture::Plug(std::int32_t productId, double driverDelay) {
     const platform::MouseId mouse = machine.PlugMouse(productId, driverDelay);

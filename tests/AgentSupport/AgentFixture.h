@@ -69,5 +69,4 @@ private:
 };
 
 // The mapping of a catalogue row, without macro keys.
-std::shared_ptr<const AButtonMapping> Mapping(ButtonMappingType type,
-                                              std::string macroKeys = {});
+std::shared_ptr<const AButtonMapping> Mapping(ButtonMappingType type, std::string macroKeys = {});

@@ -30,8 +30,8 @@ TEST_F(ButtonFunctionTest, RoadOfOneButtonPress) {
     const auto mouse =
         PlugWith(401, [](ADeviceSettings& s) { s.SetPrimaryButtonMapping(Mapping(7), 3); });
     Report(mouse, 0x10, 3);
-    EXPECT_EQ(TakeSystemLog(), (Lines{"message 0x10", "pointer 3,0 0x0", "flags 0x100000",
-                                      "down 8", "up 8", "flags 0x0"}));
+    EXPECT_EQ(TakeSystemLog(), (Lines{"message 0x10", "pointer 3,0 0x0", "flags 0x100000", "down 8",
+                                      "up 8", "flags 0x0"}));
     Report(mouse, 0x10);
     EXPECT_EQ(TakeSystemLog(), (Lines{"pointer 0,0 0x0"}));
     Report(mouse, 0);
@@ -83,9 +83,9 @@ TEST_F(ButtonFunctionTest, RecordedKeystrokeReplaysItsSteps) {
         s.SetPrimaryButtonMapping(Mapping(15, "Return,36,0|Tab,48,131072"), 2);
     });
     Report(mouse, 0x02);
-    EXPECT_EQ(TakeSystemLog(), (Lines{"message 0x2", "pointer 0,0 0x0", "down 36", "up 36",
-                                      "flags 0x0", "flags 0x20000", "down 48", "up 48",
-                                      "flags 0x0"}));
+    EXPECT_EQ(TakeSystemLog(),
+              (Lines{"message 0x2", "pointer 0,0 0x0", "down 36", "up 36", "flags 0x0",
+                     "flags 0x20000", "down 48", "up 48", "flags 0x0"}));
 }
 
 TEST_F(ButtonFunctionTest, SecondaryLayerOnASixButtonMouse) {
@@ -116,16 +116,15 @@ TEST_F(ButtonFunctionTest, SecondaryLayerOnTheTarnModel) {
     Report(mouse, 0x10);
     Report(mouse, 0x12);
     Report(mouse, 0);
-    EXPECT_EQ(TakeSystemLog(),
-              (Lines{"message 0x10", "pointer 0,0 0x0", "message 0x14", "pointer 0,0 0x0",
-                     "down 116", "up 116", "flags 0x0", "pointer 0,0 0x0", "message 0x12",
-                     "pointer 0,0 0x0", "down 121", "up 121", "flags 0x0", "message 0xff",
-                     "pointer 0,0 0x0"}));
+    EXPECT_EQ(
+        TakeSystemLog(),
+        (Lines{"message 0x10", "pointer 0,0 0x0", "message 0x14", "pointer 0,0 0x0", "down 116",
+               "up 116", "flags 0x0", "pointer 0,0 0x0", "message 0x12", "pointer 0,0 0x0",
+               "down 121", "up 121", "flags 0x0", "message 0xff", "pointer 0,0 0x0"}));
 }
 
 TEST_F(ButtonFunctionTest, ReverseScrollIsAppliedByTheDriver) {
-    const auto mouse =
-        PlugWith(401, [](ADeviceSettings& s) { s.setReverseScrollDirection(true); });
+    const auto mouse = PlugWith(401, [](ADeviceSettings& s) { s.setReverseScrollDirection(true); });
     machine.ScrollMouse(mouse, 2, 1, 0);
     Settle();
     EXPECT_EQ(TakeSystemLog(), (Lines{"scroll -2,1,0"}));

@@ -98,8 +98,8 @@ TEST_F(ConnectionTest, SessionSwitchOutAndBackRebuildsTheConnections) {
     machine.MoveMouse(mouse, 0, 0, 0x08);
     machine.MoveMouse(mouse, 0, 0, 0);
     Settle();
-    EXPECT_EQ(TakeSystemLog(), (Lines{"message 0x8", "pointer 0,0 0x0", "message 0xff",
-                                      "pointer 0,0 0x0"}));
+    EXPECT_EQ(TakeSystemLog(),
+              (Lines{"message 0x8", "pointer 0,0 0x0", "message 0xff", "pointer 0,0 0x0"}));
     machine.ActivateSession();
     Settle();
     EXPECT_EQ(TakeAgentNotifications(), (Lines{"DeviceAttached {\"IsTarn\": true}"}));

@@ -78,20 +78,19 @@ TEST_P(BadScenarioLineTest, IsRefusedWithItsLineNumberAndReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scenario, BadScenarioLineTest,
-    testing::Values(BadLine{"jump 3", "unknown command 'jump'"},
-                    BadLine{"plug", "missing product id"},
-                    BadLine{"plug 40x1", "bad product id '40x1'"},
-                    BadLine{"plug 401 later 2", "plug takes a product id and, optionally, delay <seconds>"},
-                    BadLine{"move 1 3", "missing dy"},
-                    BadLine{"buttons 0 1", "mouse number 0 out of range 1 to 1000"},
-                    BadLine{"buttons 1 0x10000", "buttons 0x10000 out of range 0 to 65535"},
-                    BadLine{"sleep now", "unexpected 'now'"},
-                    BadLine{"advance -1", "bad seconds '-1'"},
-                    BadLine{"session away", "session takes resign or activate, not 'away'"},
-                    BadLine{"pane set primary 6 Copy", "button index 6 out of range 0 to 5"},
-                    BadLine{"pane set secondary 0 Teleport", "unknown button function 'Teleport'"},
-                    BadLine{"pane set reverse maybe", "reverse takes on or off, not 'maybe'"},
-                    BadLine{"pane set primary 1 \"Copy", "unterminated quotes"},
-                    BadLine{"pane wave", "unknown pane action 'wave'"}));
+    testing::Values(
+        BadLine{"jump 3", "unknown command 'jump'"}, BadLine{"plug", "missing product id"},
+        BadLine{"plug 40x1", "bad product id '40x1'"},
+        BadLine{"plug 401 later 2", "plug takes a product id and, optionally, delay <seconds>"},
+        BadLine{"move 1 3", "missing dy"},
+        BadLine{"buttons 0 1", "mouse number 0 out of range 1 to 1000"},
+        BadLine{"buttons 1 0x10000", "buttons 0x10000 out of range 0 to 65535"},
+        BadLine{"sleep now", "unexpected 'now'"}, BadLine{"advance -1", "bad seconds '-1'"},
+        BadLine{"session away", "session takes resign or activate, not 'away'"},
+        BadLine{"pane set primary 6 Copy", "button index 6 out of range 0 to 5"},
+        BadLine{"pane set secondary 0 Teleport", "unknown button function 'Teleport'"},
+        BadLine{"pane set reverse maybe", "reverse takes on or off, not 'maybe'"},
+        BadLine{"pane set primary 1 \"Copy", "unterminated quotes"},
+        BadLine{"pane wave", "unknown pane action 'wave'"}));
 
 }  // namespace

@@ -21,7 +21,8 @@ std::string FormatTime(double time) {
 
 }  // namespace
 
-ScenarioRunner::ScenarioRunner(std::ostream& output) : fOutput(output) {
+ScenarioRunner::ScenarioRunner(std::ostream& output, std::filesystem::path scenarioFolder)
+    : fOutput(output), fScenarioFolder(std::move(scenarioFolder)) {
     fSettingsFile = std::make_unique<SettingsFileWatch>(platform::ApplicationSupportFolder() /
                                                         kSettingsFolderName / kSettingsFileName);
     fMachine.SetLogObserver([this](const platform::MachineEvent& event) {
@@ -98,7 +99,8 @@ void ScenarioRunner::Perform(const scenario::Line& line) {
             [&](const PaneSet& change) { fPane->Change(change); },
             [&](const PaneSend& send) {
                 try {
-                    fPane->Send(send.file);
+                    fPane->Send(send.file.empty() ? std::filesystem::path()
+                                                  : fScenarioFolder / send.file);
                 } catch (const std::exception& error) {
                     throw ParseError(line.number, error.what());
                 }

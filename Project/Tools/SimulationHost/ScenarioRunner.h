@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -16,7 +17,9 @@
 // the agent and the pane read the settings file there.
 class ScenarioRunner {
 public:
-    explicit ScenarioRunner(std::ostream& output);
+    // Settings files named by the scenario are found relative to
+    // `scenarioFolder`.
+    ScenarioRunner(std::ostream& output, std::filesystem::path scenarioFolder);
     ~ScenarioRunner();
     ScenarioRunner(const ScenarioRunner&) = delete;
     ScenarioRunner& operator=(const ScenarioRunner&) = delete;
@@ -32,6 +35,7 @@ private:
     void PrintSettingsFileChange();
 
     std::ostream& fOutput;
+    std::filesystem::path fScenarioFolder;
     platform::SimulatedMachine fMachine;
     std::unique_ptr<PaneStandIn> fPane;
     std::unique_ptr<SettingsFileWatch> fSettingsFile;

@@ -1,21 +1,12 @@
 #include "SettingsFileWatch.h"
 
-#include <fstream>
+#include <sys/stat.h>
+
 #include <sstream>
 
 #include "SettingsFile.h"
 
 namespace {
-
-std::optional<std::string> ReadWhole(const std::filesystem::path& file) {
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
-        return std::nullopt;
-    }
-    std::ostringstream content;
-    content << stream.rdbuf();
-    return content.str();
-}
 
 void DescribeMappings(std::ostringstream& line, const char* name, const ASettingsFile& settings,
                       int count, bool isPrimary) {
@@ -33,18 +24,27 @@ void DescribeMappings(std::ostringstream& line, const char* name, const ASetting
 }  // namespace
 
 SettingsFileWatch::SettingsFileWatch(std::filesystem::path file)
-    : fFile(std::move(file)), fLastContent(ReadWhole(fFile)) {}
+    : fFile(std::move(file)), fLast(IdentityOf(fFile)) {}
 
-std::optional<std::string> SettingsFileWatch::TakeChange() {
-    auto content = ReadWhole(fFile);
-    if (content == fLastContent) {
+std::optional<SettingsFileWatch::Identity> SettingsFileWatch::IdentityOf(
+    const std::filesystem::path& file) {
+    struct stat status {};
+    if (::stat(file.c_str(), &status) != 0) {
         return std::nullopt;
     }
-    fLastContent = std::move(content);
-    if (!fLastContent) {
+    return Identity{status.st_dev, status.st_ino, status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
+}
+
+std::optional<std::string> SettingsFileWatch::TakeChange() {
+    auto identity = IdentityOf(fFile);
+    if (identity == fLast) {
+        return std::nullopt;
+    }
+    fLast = identity;
+    if (!fLast) {
         return "removed";
     }
-    return DescribeUserSettingsFile();
+    return "written " + DescribeUserSettingsFile();
 }
 
 std::string DescribeUserSettingsFile() {

@@ -38,8 +38,8 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
     return arguments;
 }
 
-int Play(const std::vector<scenario::Line>& lines) {
-    ScenarioRunner runner(std::cout);
+int Play(const std::vector<scenario::Line>& lines, const std::filesystem::path& scenario) {
+    ScenarioRunner runner(std::cout, scenario.parent_path());
     runner.Run(lines);
     return 0;
 }
@@ -63,10 +63,10 @@ int main(int argc, char** argv) {
             std::filesystem::create_directories(*arguments->home);
             setenv("HOME", arguments->home->c_str(), 1);
             unsetenv("XDG_DATA_HOME");
-            return Play(lines);
+            return Play(lines, arguments->scenario);
         }
         platform::ScopedTemporaryHome home;
-        return Play(lines);
+        return Play(lines, arguments->scenario);
     } catch (const std::exception& error) {  // a bad line names its number
         std::cerr << arguments->scenario << ": " << error.what() << '\n';
         return 1;
