@@ -79,6 +79,19 @@ TEST_F(DeviceListTest, RemovingTheFirstOfTwoMiceKeepsTheOtherInEntryZero) {
     EXPECT_EQ(TakeAgentNotifications(), (Strings{"DeviceAttached {\"IsTarn\": true}"}));
 }
 
+TEST_F(DeviceListTest, TarnModelGoneWhileAsleepIsNotReportedAfterTheWake) {
+    Plug(401);
+    const auto tarn = Plug(405);
+    machine.SleepSystem();
+    Settle();
+    Unplug(tarn);
+    machine.WakeSystem();
+    Settle();
+    TakeAgentNotifications();
+    AnnouncePane();
+    EXPECT_EQ(TakeAgentNotifications(), (Strings{"DeviceAttached {\"IsTarn\": false}"}));
+}
+
 TEST_F(DeviceListTest, UnpluggingTheLastMouseAnnouncesThatNoneIsLeft) {
     const auto mouse = Plug(401);
     TakeAgentNotifications();

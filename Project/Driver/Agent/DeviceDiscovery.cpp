@@ -209,6 +209,11 @@ platform::io_object_t ADeviceManager::GetOrvandelObjectAtIndex(int i) {
 }
 
 bool ADeviceManager::IsTarnMouse(platform::io_object_t handle) {
+    // An empty entry keeps the product id of the mouse it held before a
+    // detach; no handle names no mouse, so it is never the Tarn model.
+    if (handle == 0) {
+        return false;
+    }
     for (int i = 0; i < kMaxDevices; ++i) {
         if (sOrvandelObject[i] == handle) {
             return sDevicePids[i] == kTarnProductId;

@@ -11,6 +11,14 @@
 #include "PaneNotifications.h"
 #include "Power.h"
 
+namespace {
+
+// What OpenHidConnection reports when there is no usable HID system service
+// (the kernel's generic failure status).
+constexpr platform::kern_return_t kHidConnectionFailed = 5;
+
+}  // namespace
+
 ADeviceManager* gDeviceManager = nullptr;
 ADeviceManager* ADeviceManager::sDeviceManager = nullptr;
 
@@ -122,7 +130,7 @@ platform::kern_return_t ADeviceManager::OpenHidConnection() {
     }
     const auto matching = platform::IOServiceMatching(kHidSystemClassName);
     if (!matching) {
-        return platform::kIOReturnNoDevice;
+        return kHidConnectionFailed;
     }
     platform::io_iterator_t iterator = 0;
     if (platform::kern_return_t result =
@@ -130,7 +138,7 @@ platform::kern_return_t ADeviceManager::OpenHidConnection() {
         result != platform::kIOReturnSuccess) {
         platform::StandardError("IOServiceGetMatchingServices returned " + std::to_string(result) +
                                 "\n");
-        return platform::kIOReturnNoDevice;
+        return kHidConnectionFailed;
     }
     const platform::io_service_t service = platform::IOIteratorNext(iterator);
     platform::IOObjectRelease(iterator);
@@ -145,7 +153,7 @@ platform::kern_return_t ADeviceManager::OpenHidConnection() {
             platform::IOObjectRelease(sHidConnection);
         }
         sHidConnection = 0;
-        return platform::kIOReturnNoDevice;
+        return kHidConnectionFailed;
     }
     return platform::kIOReturnSuccess;
 }
