@@ -1,5 +1,6 @@
 #include "ButtonMapping.h"
 
+#include <algorithm>
 #include <array>
 #include <unordered_map>
 
@@ -119,52 +120,57 @@ constexpr std::int32_t kDownArrowKeyCode = 125;
 
 constexpr std::int32_t kUnknownMappingId = 0;
 
-// The catalogue as this process uses it, after class initialisation.
-struct Catalogue {
+// The class's process-wide state: the catalogue as this process uses it, fitted
+// by class initialisation, and the mapping-id dictionaries. Created on first
+// use, so that mappings made while other files are statically initialised
+// find it ready.
+struct ClassState {
     std::array<std::string, kNumButtonMappingTypes> labels;
-    std::array<ButtonMappingInfo, kNumButtonMappingTypes> info;
+    std::array<ButtonMappingInfo, kNumButtonMappingTypes> info = kButtonMappingInfo;
+    bool initialized = false;
+    std::unordered_map<std::int32_t, ButtonMappingType> sMappingIdToMappingType;
+    std::unordered_map<ButtonMappingType, std::int32_t> sMappingTypeToMappingId;
+    bool sInitializedMappingDictionaries = false;
 };
 
-Catalogue sCatalogue;
-bool sInitializedClass = false;
-
-std::unordered_map<std::int32_t, ButtonMappingType> sMappingIdToMappingType;
-std::unordered_map<ButtonMappingType, std::int32_t> sMappingTypeToMappingId;
-bool sInitializedMappingDictionaries = false;
+ClassState& Class() {
+    static ClassState state;
+    return state;
+}
 
 bool IsCatalogueRow(ButtonMappingType type) {
     return type >= 0 && type < kNumButtonMappingTypes;
 }
 
 const ButtonMappingInfo& RowInfo(ButtonMappingType type) {
-    return sCatalogue.info[static_cast<std::size_t>(type)];
+    return Class().info[static_cast<std::size_t>(type)];
 }
 
 }  // namespace
 
 void AButtonMapping::initialize() {
-    if (sInitializedClass) {
+    auto& state = Class();
+    if (state.initialized) {
         return;
     }
-    for (std::size_t row = 0; row < kButtonMappingChoiceLabels.size(); ++row) {
-        sCatalogue.labels[row] = kButtonMappingChoiceLabels[row];
-    }
-    sCatalogue.info = kButtonMappingInfo;
+    std::copy(kButtonMappingChoiceLabels.begin(), kButtonMappingChoiceLabels.end(),
+              state.labels.begin());
+    state.info = kButtonMappingInfo;
     if (SystemVersion::isLionOrGreater()) {
-        sCatalogue.labels[kMissionControlRow] = "Show Mission Control";
-        sCatalogue.info[kMissionControlRow].keyCode = kUpArrowKeyCode;
-        sCatalogue.info[kMissionControlRow].modifierFlags = kControlModifierFlag;
-        sCatalogue.labels[kApplicationWindowsRow] = "Show Application Windows";
-        sCatalogue.info[kApplicationWindowsRow].keyCode = kDownArrowKeyCode;
-        sCatalogue.info[kApplicationWindowsRow].modifierFlags = kControlModifierFlag;
+        state.labels[kMissionControlRow] = "Show Mission Control";
+        state.info[kMissionControlRow].keyCode = kUpArrowKeyCode;
+        state.info[kMissionControlRow].modifierFlags = kControlModifierFlag;
+        state.labels[kApplicationWindowsRow] = "Show Application Windows";
+        state.info[kApplicationWindowsRow].keyCode = kDownArrowKeyCode;
+        state.info[kApplicationWindowsRow].modifierFlags = kControlModifierFlag;
     }
-    sInitializedClass = true;
+    state.initialized = true;
 }
 
 const std::string& AButtonMapping::buttonMappingChoiceLabelOfType(ButtonMappingType type) {
     static const std::string kNoLabel;
     initialize();
-    return IsCatalogueRow(type) ? sCatalogue.labels[static_cast<std::size_t>(type)] : kNoLabel;
+    return IsCatalogueRow(type) ? Class().labels[static_cast<std::size_t>(type)] : kNoLabel;
 }
 
 AButtonMapping::AButtonMapping(ConstructionKey, ButtonMappingType type, std::string macroKeys)
@@ -180,35 +186,37 @@ std::shared_ptr<const AButtonMapping> AButtonMapping::initWithType(ButtonMapping
 std::shared_ptr<const AButtonMapping> AButtonMapping::initWithMapId(std::int32_t mapId,
                                                                     std::string macroKeys) {
     PrepareForConstruction();
-    const auto entry = sMappingIdToMappingType.find(mapId);
-    const ButtonMappingType type =
-        entry == sMappingIdToMappingType.end() ? kDisabledMappingType : entry->second;
+    const auto& idToType = Class().sMappingIdToMappingType;
+    const auto entry = idToType.find(mapId);
+    const ButtonMappingType type = entry == idToType.end() ? kDisabledMappingType : entry->second;
     return std::make_shared<const AButtonMapping>(ConstructionKey{}, type, std::move(macroKeys));
 }
 
 void AButtonMapping::PrepareForConstruction() {
     initialize();
-    if (!sInitializedMappingDictionaries) {
+    if (!Class().sInitializedMappingDictionaries) {
         InitializeMappingDictionaries();
     }
 }
 
 void AButtonMapping::InitializeMappingDictionaries() {
-    sMappingIdToMappingType.clear();
-    sMappingTypeToMappingId.clear();
-    sMappingIdToMappingType.reserve(kNumButtonMappingTypes);
-    sMappingTypeToMappingId.reserve(kNumButtonMappingTypes);
+    auto& state = Class();
+    state.sMappingIdToMappingType.clear();
+    state.sMappingTypeToMappingId.clear();
+    state.sMappingIdToMappingType.reserve(kNumButtonMappingTypes);
+    state.sMappingTypeToMappingId.reserve(kNumButtonMappingTypes);
     for (ButtonMappingType type = 0; type < kNumButtonMappingTypes; ++type) {
         const std::int32_t mappingId = kButtonMappingInfo[static_cast<std::size_t>(type)].mappingId;
-        sMappingIdToMappingType[mappingId] = type;
-        sMappingTypeToMappingId[type] = mappingId;
+        state.sMappingIdToMappingType[mappingId] = type;
+        state.sMappingTypeToMappingId[type] = mappingId;
     }
-    sInitializedMappingDictionaries = true;
+    state.sInitializedMappingDictionaries = true;
 }
 
 std::int32_t AButtonMapping::GetId() const {
-    const auto entry = sMappingTypeToMappingId.find(fMapType);
-    return entry == sMappingTypeToMappingId.end() ? kUnknownMappingId : entry->second;
+    const auto& typeToId = Class().sMappingTypeToMappingId;
+    const auto entry = typeToId.find(fMapType);
+    return entry == typeToId.end() ? kUnknownMappingId : entry->second;
 }
 
 platform::PropertyList AButtonMapping::MappingAsDict() const {
@@ -236,8 +244,5 @@ std::uint32_t AButtonMapping::ModifierFlags() const {
 }
 
 void AButtonMapping::ResetClassStateForTesting() {
-    sInitializedClass = false;
-    sInitializedMappingDictionaries = false;
-    sMappingIdToMappingType.clear();
-    sMappingTypeToMappingId.clear();
+    Class() = ClassState{};
 }
