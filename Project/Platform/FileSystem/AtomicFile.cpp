@@ -31,9 +31,14 @@ public:
         static std::atomic<unsigned> sSerial{0};
         constexpr int kAttempts = 100;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            std::string name = ".";
+            name += target.filename().string();
+            name += ".tmp-";
+            name += std::to_string(getpid());
+            name += '-';
+            name += std::to_string(sSerial++);
             std::filesystem::path candidate = target;
-            candidate.replace_filename("." + target.filename().string() + ".tmp-" +
-                                       std::to_string(getpid()) + "-" + std::to_string(sSerial++));
+            candidate.replace_filename(name);
             fDescriptor = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fDescriptor >= 0) {
                 fPath = std::move(candidate);

@@ -1,0 +1,73 @@
+// Arbitrary bytes as the settings file. Loading never crashes and always
+// leaves a complete record with sensitivities in range; what is then written
+// loads back to an equal record and is written again byte for byte.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "SettingsFile.h"
+#include "TemporaryHome.h"
+
+namespace {
+
+void Require(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "settings file fuzzer: %s\n", what);
+        std::abort();
+    }
+}
+
+std::string Contents(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// One home for the whole run; in memory when the system has a memory file
+// system, so that the flushes to the disk cost little.
+const std::filesystem::path& SettingsPath() {
+    static platform::ScopedTemporaryHome home(std::filesystem::is_directory("/dev/shm") ? "/dev/shm"
+                                                                                        : "");
+    static const std::filesystem::path path = ASettingsFile().xmlPath();
+    return path;
+}
+
+void RequireCompleteRecord(const ASettingsFile& file) {
+    for (std::int32_t i = 0; i < kNumPrimaryButtonMappings; ++i) {
+        const auto mapping = file.PrimaryButtonMappingAtIndex(i);
+        Require(mapping && mapping->mapType() >= 0 && mapping->mapType() < kNumButtonMappingTypes,
+                "primary mapping missing or outside the catalogue");
+    }
+    for (std::int32_t i = 0; i < kNumSecondaryButtonMappings; ++i) {
+        const auto mapping = file.SecondaryButtonMappingAtIndex(i);
+        Require(mapping && mapping->mapType() >= 0 && mapping->mapType() < kNumButtonMappingTypes,
+                "secondary mapping missing or outside the catalogue");
+    }
+    Require(file.PointerSensitivityValue() >= 0 && file.PointerSensitivityValue() <= 9,
+            "pointer sensitivity out of range");
+    Require(file.ScrollWheelSensitivityValue() >= 0 && file.ScrollWheelSensitivityValue() <= 9,
+            "scroll-wheel sensitivity out of range");
+    Require(!file.IsTarnMouse(), "Tarn flag set by loading");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::filesystem::path& path = SettingsPath();
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+
+    ASettingsFile loaded;
+    RequireCompleteRecord(loaded);
+    loaded.FlushXml();
+    const std::string written = Contents(path);
+
+    ASettingsFile reloaded;
+    Require(reloaded.deviceSettings() == loaded.deviceSettings(), "written file loads differently");
+    reloaded.FlushXml();
+    Require(Contents(path) == written, "second write differs from the first");
+    return 0;
+}
