@@ -8,9 +8,9 @@
 #include "OSDictionary.h"
 #include "OSNumber.h"
 
-OSDefineMetaClassAndStructors(com_halvorin_OrvandelDriver, IOHIDEventDriver)
+OSDefineMetaClassAndStructors(com_halvorin_OrvandelDriver, IOHIDEventDriver);
 
-    const std::uint8_t gButtonReportFlags[6] = {0x01, 0x04, 0x02, 0x10, 0x08, 0x20};
+const std::uint8_t gButtonReportFlags[6] = {0x01, 0x04, 0x02, 0x10, 0x08, 0x20};
 
 namespace {
 
@@ -110,26 +110,26 @@ void com_halvorin_OrvandelDriver::SwitchToTarnLayout() {
 
 // ---- Remapping engine ----
 
-com_halvorin_OrvandelDriver::ButtonMappingType com_halvorin_OrvandelDriver::GetPrimaryMappingType(
-    std::uint8_t bit) const {
-    const std::int32_t count = fNumButtons.load(kRelaxed);
+template <std::size_t N>
+com_halvorin_OrvandelDriver::ButtonMappingType com_halvorin_OrvandelDriver::LookUpMappingType(
+    std::uint8_t bit, std::int32_t count,
+    const std::array<std::atomic<ButtonMappingType>, N>& table) const {
     for (std::int32_t i = 0; i < count; ++i) {
         if (fButtonReportFlags[i].load(kRelaxed) == bit) {
-            return fPrimaryMappingTypes[i].load(kRelaxed);
+            return table[i].load(kRelaxed);
         }
     }
     return kMappingDisabled;
 }
 
+com_halvorin_OrvandelDriver::ButtonMappingType com_halvorin_OrvandelDriver::GetPrimaryMappingType(
+    std::uint8_t bit) const {
+    return LookUpMappingType(bit, fNumButtons.load(kRelaxed), fPrimaryMappingTypes);
+}
+
 com_halvorin_OrvandelDriver::ButtonMappingType com_halvorin_OrvandelDriver::GetSecondaryMappingType(
     std::uint8_t bit) const {
-    const std::int32_t count = fNumSecondaryMappings.load(kRelaxed);
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (fButtonReportFlags[i].load(kRelaxed) == bit) {
-            return fSecondaryMappingTypes[i].load(kRelaxed);
-        }
-    }
-    return kMappingDisabled;
+    return LookUpMappingType(bit, fNumSecondaryMappings.load(kRelaxed), fSecondaryMappingTypes);
 }
 
 bool com_halvorin_OrvandelDriver::IsContinuousMapping(ButtonMappingType type) {

@@ -28,13 +28,13 @@ extern const OSKextModule kOrvandelDriverModule;
 // written and read with relaxed single stores and loads, so a racing report
 // sees each entry either old or new, never torn.
 class com_halvorin_OrvandelDriver : public IOHIDEventDriver {
-    OSDeclareDefaultStructors(com_halvorin_OrvandelDriver)
+    OSDeclareDefaultStructors(com_halvorin_OrvandelDriver);
 
-        public :
-        // A button function: the row of the catalogue of functions. Stored as
-        // received; values outside the catalogue are announced like any other
-        // function the driver does not perform.
-        using ButtonMappingType = std::uint32_t;
+public:
+    // A button function: the row of the catalogue of functions. Stored as
+    // received; values outside the catalogue are announced like any other
+    // function the driver does not perform.
+    using ButtonMappingType = std::uint32_t;
 
     // The catalogue rows the driver acts on.
     static constexpr ButtonMappingType kMappingDisabled = 0;
@@ -100,6 +100,11 @@ protected:
 
 private:
     // The last button's report bit S.
+    // The entry of table at the first index below count whose report bit is bit; Disabled if none.
+    template <std::size_t N>
+    ButtonMappingType LookUpMappingType(
+        std::uint8_t bit, std::int32_t count,
+        const std::array<std::atomic<ButtonMappingType>, N>& table) const;
     std::uint8_t LastButtonBit() const;
     bool IsLastButtonSecondaryFunctions() const;
     void SwitchToTarnLayout();

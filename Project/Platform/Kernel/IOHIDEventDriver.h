@@ -8,9 +8,10 @@
 // from. Its host parses the device's reports and calls the dispatch
 // operations inherited from IOHIDEventService.
 class IOHIDEventDriver : public IOHIDEventService {
-    OSDeclareDefaultStructors(IOHIDEventDriver)
+    OSDeclareDefaultStructors(IOHIDEventDriver);
 
-        public : IOHIDEventDriver() = default;
+public:
+    IOHIDEventDriver() = default;
 
     bool init(OSDictionary* dictionary = nullptr) override;
     IOReturn setProperties(OSObject* properties) override;

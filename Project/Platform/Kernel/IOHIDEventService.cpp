@@ -2,10 +2,10 @@
 
 #include "IOHIDEventDriver.h"
 
-OSDefineMetaClassAndStructors(IOHIDEventService, IOService)
-    OSDefineMetaClassAndStructors(IOHIDEventDriver, IOHIDEventService)
+OSDefineMetaClassAndStructors(IOHIDEventService, IOService);
+OSDefineMetaClassAndStructors(IOHIDEventDriver, IOHIDEventService);
 
-        void IOHIDEventService::deliver(const IOHIDSystemEvent& event) {
+void IOHIDEventService::deliver(const IOHIDSystemEvent& event) {
     if (fEventSink != nullptr) {
         fEventSink->deliverEvent(*this, event);
     }

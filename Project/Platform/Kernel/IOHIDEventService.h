@@ -49,9 +49,10 @@ public:
 // dispatch operations deliver one event each to the installed sink (to none
 // when no sink is installed); subclasses override them to filter the events.
 class IOHIDEventService : public IOService {
-    OSDeclareDefaultStructors(IOHIDEventService)
+    OSDeclareDefaultStructors(IOHIDEventService);
 
-        public : IOHIDEventService() = default;
+public:
+    IOHIDEventService() = default;
 
     // The sink is not owned; it must outlive its use by the service.
     void setEventSink(IOHIDEventSink* sink) { fEventSink = sink; }

@@ -5,19 +5,19 @@
 
 #include "OSNumber.h"
 
-OSDefineMetaClassAndStructors(IOService, OSObject)
+OSDefineMetaClassAndStructors(IOService, OSObject);
 
-    namespace {
-    struct LiveServices {
-        std::mutex mutex;
-        std::vector<IOService*> services;
-        std::uint64_t nextEntryID = 1;
-    };
+namespace {
+struct LiveServices {
+    std::mutex mutex;
+    std::vector<IOService*> services;
+    std::uint64_t nextEntryID = 1;
+};
 
-    LiveServices& Live() {
-        static LiveServices live;
-        return live;
-    }
+LiveServices& Live() {
+    static LiveServices live;
+    return live;
+}
 
 }  // namespace
 

@@ -20,12 +20,12 @@
 // handler, and handlers may unregister themselves while being called.
 // The live-service registry may be used from any thread.
 class IOService : public OSObject {
-    OSDeclareDefaultStructors(IOService)
+    OSDeclareDefaultStructors(IOService);
 
-        public :
-        // (the service that sends, message type, argument, argument size)
-        using InterestHandler = std::function<void(IOService& provider, std::uint32_t messageType,
-                                                   void* argument, std::size_t argumentSize)>;
+public:
+    // (the service that sends, message type, argument, argument size)
+    using InterestHandler = std::function<void(IOService& provider, std::uint32_t messageType,
+                                               void* argument, std::size_t argumentSize)>;
     // Names one interest registration; 0 is never a valid one.
     using InterestNotifierID = std::uint64_t;
 

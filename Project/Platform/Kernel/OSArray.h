@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <vector>
 
 #include "OSObject.h"
@@ -7,10 +9,13 @@
 // An ordered collection of objects. The array retains what it holds and
 // releases it when the object is removed or the array is freed.
 class OSArray : public OSObject {
-    OSDeclareDefaultStructors(OSArray)
+    OSDeclareDefaultStructors(OSArray);
 
-        public : OSArray() = default;
+public:
+    OSArray() = default;
     static OSArray* withCapacity(unsigned capacity);
+    // A new array of 32-bit numbers.
+    static OSArray* withNumbers(std::span<const std::uint32_t> values);
 
     unsigned getCount() const { return static_cast<unsigned>(fObjects.size()); }
     // The object at index, not retained for the caller; null beyond the end.

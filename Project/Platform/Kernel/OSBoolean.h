@@ -4,9 +4,10 @@
 
 // A truth value. Unlike a number, code that reads numbers does not accept it.
 class OSBoolean : public OSObject {
-    OSDeclareDefaultStructors(OSBoolean)
+    OSDeclareDefaultStructors(OSBoolean);
 
-        public : OSBoolean() = default;
+public:
+    OSBoolean() = default;
     static OSBoolean* withBoolean(bool value);
 
     bool isTrue() const { return fValue; }

@@ -6,12 +6,13 @@
 #include "OSNumber.h"
 #include "OSString.h"
 
-OSDefineMetaClassAndStructors(OSString, OSObject) OSDefineMetaClassAndStructors(OSNumber, OSObject)
-    OSDefineMetaClassAndStructors(OSBoolean, OSObject)
-        OSDefineMetaClassAndStructors(OSArray, OSObject)
-            OSDefineMetaClassAndStructors(OSDictionary, OSObject)
+OSDefineMetaClassAndStructors(OSString, OSObject);
+OSDefineMetaClassAndStructors(OSNumber, OSObject);
+OSDefineMetaClassAndStructors(OSBoolean, OSObject);
+OSDefineMetaClassAndStructors(OSArray, OSObject);
+OSDefineMetaClassAndStructors(OSDictionary, OSObject);
 
-                OSString* OSString::withCString(std::string_view text) {
+OSString* OSString::withCString(std::string_view text) {
     auto* string = new OSString;
     string->fText = text;
     return string;
@@ -35,6 +36,16 @@ OSBoolean* OSBoolean::withBoolean(bool value) {
 OSArray* OSArray::withCapacity(unsigned capacity) {
     auto* array = new OSArray;
     array->fObjects.reserve(capacity);
+    return array;
+}
+
+OSArray* OSArray::withNumbers(std::span<const std::uint32_t> values) {
+    OSArray* array = withCapacity(static_cast<unsigned>(values.size()));
+    for (std::uint32_t value : values) {
+        OSNumber* number = OSNumber::withNumber(value, 32);
+        array->setObject(number);
+        number->release();
+    }
     return array;
 }
 
@@ -106,6 +117,12 @@ bool OSDictionary::setObject(std::string_view key, OSObject* object) {
         found->second = object;
     }
     return true;
+}
+
+void OSDictionary::setNumber(std::string_view key, std::uint64_t value, unsigned numberOfBits) {
+    OSNumber* number = OSNumber::withNumber(value, numberOfBits);
+    setObject(key, number);
+    number->release();
 }
 
 void OSDictionary::removeObject(std::string_view key) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -11,9 +12,10 @@
 // retains what it holds and releases it when the entry is replaced or removed
 // or the dictionary is freed.
 class OSDictionary : public OSObject {
-    OSDeclareDefaultStructors(OSDictionary)
+    OSDeclareDefaultStructors(OSDictionary);
 
-        public : OSDictionary() = default;
+public:
+    OSDictionary() = default;
     static OSDictionary* withCapacity(unsigned capacity);
     // A new dictionary holding the same objects (a shallow copy); an empty one for null.
     static OSDictionary* withDictionary(const OSDictionary* source);
@@ -23,6 +25,8 @@ class OSDictionary : public OSObject {
     OSObject* getObject(std::string_view key) const;
     // Adds or replaces; false (and nothing changed) for a null object.
     bool setObject(std::string_view key, OSObject* object);
+    // Adds or replaces with a new number of that width.
+    void setNumber(std::string_view key, std::uint64_t value, unsigned numberOfBits);
     void removeObject(std::string_view key);
 
     // Iteration in insertion order, index below getCount().

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "IOService.h"
-#include "OSNumber.h"
 
 namespace {
 
@@ -78,12 +77,6 @@ const OSKextPersonality* FindPersonality(std::uint32_t vendorID, std::uint32_t p
     return nullptr;
 }
 
-void SetNumber(OSDictionary* dictionary, const char* key, std::uint32_t value) {
-    OSNumber* number = OSNumber::withNumber(value, 32);
-    dictionary->setObject(key, number);
-    number->release();
-}
-
 }  // namespace
 
 IOService* OSKext::instantiateForDevice(std::uint32_t vendorID, std::uint32_t productID) {
@@ -98,8 +91,8 @@ IOService* OSKext::instantiateForDevice(std::uint32_t vendorID, std::uint32_t pr
         return nullptr;
     }
     OSDictionary* matching = OSDictionary::withCapacity(2);
-    SetNumber(matching, "VendorID", vendorID);
-    SetNumber(matching, "ProductID", productID);
+    matching->setNumber("VendorID", vendorID, 32);
+    matching->setNumber("ProductID", productID, 32);
     bool initialised = service->init(matching);
     if (initialised) {
         service->setProperty("VendorID", matching->getObject("VendorID"));

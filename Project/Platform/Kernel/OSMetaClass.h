@@ -38,18 +38,22 @@ private:
     Factory fFactory;
 };
 
-// In the class body: declares the class's metaclass and getMetaClass.
+// In the class body, followed by a semicolon: declares the class's metaclass
+// and getMetaClass. Leaves the access at private.
 #define OSDeclareDefaultStructors(className)          \
 public:                                               \
     static const OSMetaClass gMetaClass;              \
     const OSMetaClass* getMetaClass() const override; \
                                                       \
-private:
+private:                                              \
+    static_assert(true, "")
 
-// In the source file: defines them, with superClassName as the superclass.
+// In the source file, followed by a semicolon: defines them, with
+// superClassName as the superclass.
 #define OSDefineMetaClassAndStructors(className, superClassName)                          \
     const OSMetaClass className::gMetaClass{#className, &superClassName::gMetaClass,      \
                                             []() -> OSObject* { return new className; }}; \
     const OSMetaClass* className::getMetaClass() const {                                  \
         return &gMetaClass;                                                               \
-    }
+    }                                                                                     \
+    static_assert(true, "")

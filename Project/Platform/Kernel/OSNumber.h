@@ -8,9 +8,10 @@
 // the signed views reinterpret the kept bits without sign extension from a
 // narrower width, as the kernel's numbers do.
 class OSNumber : public OSObject {
-    OSDeclareDefaultStructors(OSNumber)
+    OSDeclareDefaultStructors(OSNumber);
 
-        public : OSNumber() = default;
+public:
+    OSNumber() = default;
     // numberOfBits outside 1..64 is taken as 64.
     static OSNumber* withNumber(std::uint64_t value, unsigned numberOfBits);
 

@@ -7,9 +7,10 @@
 
 // An immutable string.
 class OSString : public OSObject {
-    OSDeclareDefaultStructors(OSString)
+    OSDeclareDefaultStructors(OSString);
 
-        public : OSString() = default;
+public:
+    OSString() = default;
     static OSString* withCString(std::string_view text);
 
     const char* getCStringNoCopy() const { return fText.c_str(); }

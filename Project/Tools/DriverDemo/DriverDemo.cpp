@@ -40,20 +40,9 @@ public:
     }
 };
 
-void SetNumber(OSDictionary* dictionary, const char* key, std::uint32_t value) {
-    OSNumber* number = OSNumber::withNumber(value, 32);
-    dictionary->setObject(key, number);
-    number->release();
-}
-
 void SetNumberArray(OSDictionary* dictionary, const char* key,
                     std::initializer_list<std::uint32_t> values) {
-    OSArray* array = OSArray::withCapacity(static_cast<unsigned>(values.size()));
-    for (std::uint32_t value : values) {
-        OSNumber* number = OSNumber::withNumber(value, 32);
-        array->setObject(number);
-        number->release();
-    }
+    OSArray* array = OSArray::withNumbers({values.begin(), values.size()});
     dictionary->setObject(key, array);
     array->release();
 }
@@ -106,8 +95,8 @@ int main() {
     OSDictionary* settings = OSDictionary::withCapacity(4);
     SetNumberArray(settings, "PrimaryButtonMappings", {1, 3, 2, 7, 10, 26});
     SetNumberArray(settings, "SecondaryButtonMappings", {22, 2, 0, 0});
-    SetNumber(settings, "ReverseScrollDirectionKey", 1);
-    SetNumber(settings, "IsTarnMouse", 0);
+    settings->setNumber("ReverseScrollDirectionKey", 1, 32);
+    settings->setNumber("IsTarnMouse", 0, 32);
     driver->setProperties(settings);
     settings->release();
 
