@@ -24,9 +24,9 @@ void Removed(void*, IOReturn, void*, IOHIDDeviceRef device) {
 }
 
 PropertyList Matching(std::int64_t vendor, std::int64_t product) {
-    return PropertyList(PropertyList::Dictionary{
-        {"VendorID", PropertyList::MakeInteger(vendor)},
-        {"ProductID", PropertyList::MakeInteger(product)}});
+    return PropertyList(
+        PropertyList::Dictionary{{"VendorID", PropertyList::MakeInteger(vendor)},
+                                 {"ProductID", PropertyList::MakeInteger(product)}});
 }
 
 class HIDManagerTest : public ::testing::Test {

@@ -29,8 +29,8 @@ class NotificationsTest : public ::testing::Test {
 protected:
     NotificationsTest() {
         fPreviousLoop = InstallRunLoopBackend(std::make_unique<SimulatedClock>());
-        fPrevious =
-            InstallDistributedNotificationBackend(std::make_unique<LoopbackDistributedNotifications>());
+        fPrevious = InstallDistributedNotificationBackend(
+            std::make_unique<LoopbackDistributedNotifications>());
         ResetSharedWorkspaceNotificationCenter();
         gDeliveries.clear();
     }
@@ -59,9 +59,9 @@ TEST_F(NotificationsTest, ObserversMatchByNameAndObjectWithNullForAny) {
         bool delivered;
     } posts[] = {
         {"HalvorinAgent", "PrefChange", true},
-        {"HalvorinAgent", nullptr, false},   // the agent wants the object too
+        {"HalvorinAgent", nullptr, false},  // the agent wants the object too
         {"HalvorinAgent", "Other", false},
-        {"DeviceAttached", nullptr, true},   // the pane takes any object
+        {"DeviceAttached", nullptr, true},  // the pane takes any object
         {"NoDevicesAttached", nullptr, false},
         {"DeviceAttached", "Whatever", true},
     };
@@ -102,10 +102,12 @@ TEST_F(NotificationsTest, RemovedObserversGetNothingEvenIfAlreadyQueued) {
 TEST_F(NotificationsTest, SessionSwitchesReachObserversFromTheRunLoop) {
     WorkspaceNotificationCenter& center = SharedWorkspaceNotificationCenter();
     std::vector<std::string> seen;
-    center.addObserver(fAgent, [&](const NSNotification& n) { seen.push_back(n.name); },
-                       NSWorkspaceSessionDidBecomeActiveNotification);
-    center.addObserver(fAgent, [&](const NSNotification& n) { seen.push_back(n.name); },
-                       NSWorkspaceSessionDidResignActiveNotification);
+    center.addObserver(
+        fAgent, [&](const NSNotification& n) { seen.push_back(n.name); },
+        NSWorkspaceSessionDidBecomeActiveNotification);
+    center.addObserver(
+        fAgent, [&](const NSNotification& n) { seen.push_back(n.name); },
+        NSWorkspaceSessionDidResignActiveNotification);
     center.postNotification({std::string(NSWorkspaceSessionDidResignActiveNotification)});
     center.postNotification({std::string(NSWorkspaceSessionDidBecomeActiveNotification)});
     EXPECT_TRUE(seen.empty());

@@ -11,29 +11,28 @@
 #include "OSNumber.h"
 #include "OSPropertyList.h"
 #include "OSString.h"
+#include "PropertyListValues.h"
 #include "Registry.h"
 #include "SimulatedClock.h"
 
 // A kernel service that keeps what its property intake received.
 class RecordingService : public IOService {
-    OSDeclareDefaultStructors(RecordingService)
+    OSDeclareDefaultStructors(RecordingService);
 
-        public : RecordingService() = default;
+public:
+    RecordingService() = default;
     IOReturn setProperties(OSObject* properties) override {
         fReceived = platform::CreatePropertyList(properties);
         return kIOReturnSuccess;
     }
     std::optional<platform::PropertyList> fReceived;
 };
-OSDefineMetaClassAndStructors(RecordingService, IOService)
+OSDefineMetaClassAndStructors(RecordingService, IOService);
 
 namespace platform {
 namespace {
 
-using Dictionary = PropertyList::Dictionary;
-using Array = PropertyList::Array;
-
-PropertyList Int(std::int64_t value) { return PropertyList::MakeInteger(value); }
+using namespace test;
 
 class RegistryTest : public ::testing::Test {
 protected:
@@ -64,8 +63,8 @@ protected:
 
     std::vector<io_service_t> Lookup(std::string_view className) {
         io_iterator_t iterator = 0;
-        EXPECT_EQ(IOServiceGetMatchingServices(kIOMasterPortDefault,
-                                               *IOServiceMatching(className), &iterator),
+        EXPECT_EQ(IOServiceGetMatchingServices(kIOMasterPortDefault, *IOServiceMatching(className),
+                                               &iterator),
                   KERN_SUCCESS);
         std::vector<io_service_t> found;
         while (io_service_t service = IOIteratorNext(iterator)) {
@@ -177,8 +176,8 @@ TEST_F(RegistryTest, InterestMessagesArriveThroughThePortOnTheRunLoop) {
         received.emplace_back(from, type);
     };
     io_object_t notification = 0;
-    ASSERT_EQ(IOServiceAddInterestNotification(port, handle, "IOGeneralInterest", callback,
-                                               nullptr, &notification),
+    ASSERT_EQ(IOServiceAddInterestNotification(port, handle, "IOGeneralInterest", callback, nullptr,
+                                               &notification),
               KERN_SUCCESS);
     EXPECT_NE(IOServiceAddInterestNotification(port, handle, "IOBusyInterest", callback, nullptr,
                                                &notification),
@@ -188,8 +187,8 @@ TEST_F(RegistryTest, InterestMessagesArriveThroughThePortOnTheRunLoop) {
     service->messageClients(255);
     EXPECT_TRUE(received.empty());  // not on the kernel's thread
     CFRunLoopGetCurrent()->RunUntilIdle();
-    EXPECT_EQ(received, (std::vector<std::pair<io_service_t, natural_t>>{{handle, 0x10},
-                                                                          {handle, 255}}));
+    EXPECT_EQ(received,
+              (std::vector<std::pair<io_service_t, natural_t>>{{handle, 0x10}, {handle, 255}}));
 
     // Releasing the notification drops what is queued and what comes later.
     service->messageClients(0x20);

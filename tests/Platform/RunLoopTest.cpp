@@ -55,8 +55,7 @@ TEST_F(RunLoopTest, TimersFireByDateAndRunForAdvancesTheClockExactly) {
         fSeen.push_back("once@" + std::to_string(CFAbsoluteTimeGetCurrent()));
     });
     int ticks = 0;
-    auto repeating =
-        CFRunLoopTimerCreate(1.0, 1.0, [&](const CFRunLoopTimerRef&) { ++ticks; });
+    auto repeating = CFRunLoopTimerCreate(1.0, 1.0, [&](const CFRunLoopTimerRef&) { ++ticks; });
     CFRunLoopAddTimer(&Loop(), once, kCFRunLoopDefaultMode);
     CFRunLoopAddTimer(&Loop(), repeating, kCFRunLoopDefaultMode);
     Loop().RunFor(3.0);

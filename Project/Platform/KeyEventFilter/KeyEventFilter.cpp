@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "EventTap.h"
+#include "EventTapPort.h"
 
 namespace platform {
 namespace {

@@ -155,6 +155,9 @@ void SimulatedEventStream::TimeOut(std::uint64_t ticket) {
     fWaitingTap.reset();
     ++fTicket;
     ++fNextTap;
+    if (fTimeoutObserver) {
+        fTimeoutObserver();
+    }
     if (tap) {
         tap->SetEnabled(false);
         tap->Source()->Post([weak = std::weak_ptr(tap)] {
@@ -163,9 +166,6 @@ void SimulatedEventStream::TimeOut(std::uint64_t ticket) {
                 disabled->Call(kCGEventTapDisabledByTimeout, &notice);
             }
         });
-    }
-    if (fTimeoutObserver) {
-        fTimeoutObserver();
     }
     Pump();
 }

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "EventTap.h"
+#include "EventTapPort.h"
 #include "KeyEventFilter.h"
 
 namespace platform {

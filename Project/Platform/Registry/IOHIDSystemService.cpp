@@ -1,3 +1,3 @@
 #include "IOHIDSystemService.h"
 
-OSDefineMetaClassAndStructors(IOHIDSystem, IOService)
+OSDefineMetaClassAndStructors(IOHIDSystem, IOService);

@@ -5,7 +5,8 @@
 // The kernel's HID system service, which user space opens a parameter
 // connection to; the simulated machine registers one.
 class IOHIDSystem : public IOService {
-    OSDeclareDefaultStructors(IOHIDSystem)
+    OSDeclareDefaultStructors(IOHIDSystem);
 
-        public : IOHIDSystem() = default;
+public:
+    IOHIDSystem() = default;
 };

@@ -1,4 +1,4 @@
-#include "EventTap.h"
+#include "EventTapPort.h"
 
 namespace platform {
 
