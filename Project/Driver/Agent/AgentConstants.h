@@ -1,0 +1,58 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "ButtonMapping.h"
+
+// Constants the agent shares with the driver, the pane and the system.
+
+#ifndef HALVORIN_VENDOR_ID
+#error "HALVORIN_VENDOR_ID must be defined by the build"
+#endif
+
+// USB vendor id of the mouse family, chosen at build time.
+inline constexpr std::int32_t kVendorId = HALVORIN_VENDOR_ID;
+
+// The served models, in the order the HID manager is told to match them.
+inline constexpr std::array<std::int32_t, 3> kOrvandelProductIds = {401, 402, 405};
+inline constexpr std::int32_t kTarnProductId = 405;
+
+// Registry class of the driver instances (which carry "VendorID" and
+// "ProductID" like the HID devices they serve).
+inline constexpr std::string_view kOrvandelDriverClassName = "com_halvorin_OrvandelDriver";
+
+// Registry class of the system's HID parameter service.
+inline constexpr std::string_view kHidSystemClassName = "IOHIDSystem";
+
+// Distributed notifications between pane and agent.
+inline constexpr const char* kPrefChangeObject = "PrefChange";
+inline constexpr const char* kPreferencesChangedNotification = "HalvorinAgent";
+inline constexpr const char* kPrefPaneStartedNotification = "PrefPaneStarted";
+inline constexpr const char* kDeviceAttachedNotification = "DeviceAttached";
+inline constexpr const char* kNoDevicesAttachedNotification = "NoDevicesAttached";
+inline constexpr const char* kIsTarnKey = "IsTarn";
+
+// Key of the driver property dictionary that only the driver reads; the other
+// three share their names with the settings dictionary (DeviceSettings.h).
+inline constexpr std::string_view kIsTarnMouseKey = "IsTarnMouse";
+
+// Driver message codes with a fixed meaning.
+inline constexpr std::uint32_t kMessageNothing = 0;
+inline constexpr std::uint32_t kMessageAllButtonsUp = 255;
+
+// Modifier flag bits of synthetic events beyond the four of the catalogue
+// (ButtonMapping.h).
+inline constexpr std::uint32_t kSecondaryFunctionModifierFlag = 0x800000;
+// The modifiers a flags-changed event may carry.
+inline constexpr std::uint32_t kPostableModifierMask = kShiftModifierFlag | kControlModifierFlag |
+                                                       kOptionModifierFlag | kCommandModifierFlag |
+                                                       kSecondaryFunctionModifierFlag;
+// The modifiers a held modifier-key button stamps on key-down events.
+inline constexpr std::uint32_t kHeldModifierMask =
+    kShiftModifierFlag | kControlModifierFlag | kOptionModifierFlag | kCommandModifierFlag;
+
+// Event data version of key and mouse events (flags-changed events carry
+// kNXEventDataVersion).
+inline constexpr std::uint32_t kKeyAndMouseDataVersion = 0;
