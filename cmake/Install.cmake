@@ -56,7 +56,7 @@ halvorin_install_targets(halvorin_install_destinations
   OrvandelDriver DriverDemo HalvorinAgent SimulationHost Uninstaller)
 
 # The agent runs in each user's session as a systemd user unit; the install
-# leaves enabling it to the administrator or the user (see docs/INSTALL.md).
+# leaves enabling it to the administrator or the user (see the README).
 if(TARGET HalvorinAgent)
   list(APPEND halvorin_install_destinations "${HALVORIN_AGENT_UNIT_DIR}")
   halvorin_install_step(agent-unit)

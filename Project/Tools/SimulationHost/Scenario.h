@@ -8,7 +8,7 @@
 #include <vector>
 
 // A scenario: what happens to the simulated machine, one command per line.
-// The language is described in docs/SIMULATION.md.
+// The language is described in README.md.
 namespace scenario {
 
 struct Plug {
