@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "AgentFixture.h"
 
 namespace {
@@ -66,6 +68,24 @@ TEST_F(ButtonFunctionTest, HeldCommandKeyStampsKeyDownsUntilRelease) {
               (Lines{"message 0x8", "pointer 0,0 0x0", "flags 0x100000", "key 8 0x100000",
                      "message 0x0", "pointer 0,0 0x0", "key 9 0x100000", "message 0xff",
                      "pointer 0,0 0x0", "flags 0x0", "key 8 0x0"}));
+}
+
+TEST_F(ButtonFunctionTest, SleepWhileAModifierButtonIsHeldLetsGoOfTheModifier) {
+    const auto mouse =
+        PlugWith(401, [](ADeviceSettings& s) { s.SetPrimaryButtonMapping(Mapping(35), 4); });
+    Report(mouse, 0x08);
+    TakeSystemLog();
+    machine.SleepSystem();
+    Settle();
+    const Lines log = TakeSystemLog();
+    EXPECT_NE(std::find(log.begin(), log.end(), "flags 0x0"), log.end());
+    machine.WakeSystem();
+    Settle();
+    Report(mouse, 0);
+    Type(8);
+    const Lines after = TakeSystemLog();
+    ASSERT_FALSE(after.empty());
+    EXPECT_EQ(after.back(), "key 8 0x0");
 }
 
 TEST_F(ButtonFunctionTest, ClickWithOptionLandsAtThePointer) {

@@ -107,15 +107,19 @@ void HandleDriverNotification(void* /*refCon*/, platform::io_service_t service,
         return;
     }
     if (messageType == kMessageAllButtonsUp) {
-        if (sEventFlags != 0) {
-            RemoveEventTap();
-            EndHidKeySequence();
-        }
+        ReleaseHeldModifiers();
         return;
     }
     const auto mapping = GetButtonMapping(messageType, ADeviceManager::IsTarnMouse(service));
     if (mapping != nullptr) {
         PerformMapping(*mapping);
+    }
+}
+
+void ReleaseHeldModifiers() {
+    if (sEventFlags != 0) {
+        RemoveEventTap();
+        EndHidKeySequence();
     }
 }
 

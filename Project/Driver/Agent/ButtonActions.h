@@ -16,6 +16,10 @@ void RegisterForDriverNotifications();
 void HandleDriverNotification(void* refCon, platform::io_service_t service,
                               platform::natural_t messageType, void* messageArgument);
 
+// Lets go of the modifiers that modifier-key buttons hold, if any: the
+// filter goes and the system's global flags are cleared.
+void ReleaseHeldModifiers();
+
 // The mapping of the agent's settings that a message value names, or null.
 std::shared_ptr<const AButtonMapping> GetButtonMapping(std::uint32_t value, bool isTarn);
 

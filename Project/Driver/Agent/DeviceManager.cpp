@@ -5,6 +5,7 @@
 #include "AgentConstants.h"
 #include "AgentSettings.h"
 #include "AgentState.h"
+#include "ButtonActions.h"
 #include "DeviceDiscovery.h"
 #include "HIDManager.h"
 #include "Logging.h"
@@ -198,6 +199,9 @@ void ADeviceManager::PowerManagementCallback(void* refCon, platform::io_service_
 
 void ADeviceManager::PrepareForSleep() {
     PostNoDevicesAttached();
+    // The button's release would come after the connection is gone and
+    // could no longer clear the global flags: a stuck modifier after wake.
+    ReleaseHeldModifiers();
     Detach();
     FlushSettingsFile(sDeviceSettings.get());
 }
