@@ -151,7 +151,8 @@ std::vector<std::string> AgentFixture::TakeAgentNotifications() {
         }
         described.push_back(posted[i].name);
         if (posted[i].userInfo) {
-            described.back() += " " + posted[i].userInfo->Describe();
+            described.back() += ' ';
+            described.back() += posted[i].userInfo->Describe();
         }
     }
     fNotificationsSeen = posted.size();

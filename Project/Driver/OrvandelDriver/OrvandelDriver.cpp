@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <span>
 
 #include "OSArray.h"
 #include "OSDictionary.h"

@@ -99,12 +99,12 @@ protected:
     std::array<std::atomic<std::uint8_t>, kMaxButtons> fButtonReportFlags{};
 
 private:
-    // The last button's report bit S.
     // The entry of table at the first index below count whose report bit is bit; Disabled if none.
     template <std::size_t N>
     ButtonMappingType LookUpMappingType(
         std::uint8_t bit, std::int32_t count,
         const std::array<std::atomic<ButtonMappingType>, N>& table) const;
+    // The last button's report bit S.
     std::uint8_t LastButtonBit() const;
     bool IsLastButtonSecondaryFunctions() const;
     void SwitchToTarnLayout();
