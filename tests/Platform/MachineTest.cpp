@@ -144,10 +144,11 @@ TEST_F(MachineTest, ReportsRunThroughTheDriverAndItsMessagesReachClientsLater) {
     fMachine.UnplugMouse(mouse);
     Run();
     EXPECT_EQ(messages.back(), kIOMessageServiceIsTerminated);
+    const std::string vendor = std::to_string(SimulatedMachine::kVendorId);
     EXPECT_EQ(Lines(start), (std::vector<std::string>{
                                 "0.000 message mouse=1 type=0xe0000010",
-                                "0.000 driver-stop mouse=1 vendor=65520 product=401",
-                                "0.000 unplug mouse=1 vendor=65520 product=401",
+                                "0.000 driver-stop mouse=1 vendor=" + vendor + " product=401",
+                                "0.000 unplug mouse=1 vendor=" + vendor + " product=401",
                             }));
     EXPECT_EQ(IORegistryEntrySetCFProperties(driver, settings), kIOReturnNoDevice);
     IOObjectRelease(notification);

@@ -2,16 +2,21 @@
 
 #include <cstdint>
 
-// Scalar types and status codes of the kernel stand-ins, with the values the
-// user side expects to see returned.
+// Scalar types and status codes of the kernel stand-ins. The user side
+// shares the status codes and message types, as both sides of IOKit do.
 
 using IOReturn = std::int32_t;
 using IOOptionBits = std::uint32_t;
 
 inline constexpr IOReturn kIOReturnSuccess = 0;
 inline constexpr IOReturn kIOReturnError = static_cast<IOReturn>(0xe00002bcU);
+inline constexpr IOReturn kIOReturnNoMemory = static_cast<IOReturn>(0xe00002bdU);
+inline constexpr IOReturn kIOReturnNoDevice = static_cast<IOReturn>(0xe00002c0U);
 inline constexpr IOReturn kIOReturnBadArgument = static_cast<IOReturn>(0xe00002c2U);
 inline constexpr IOReturn kIOReturnUnsupported = static_cast<IOReturn>(0xe00002c7U);
+inline constexpr IOReturn kIOReturnNotOpen = static_cast<IOReturn>(0xe00002cdU);
+inline constexpr IOReturn kIOReturnNotAttached = static_cast<IOReturn>(0xe00002d9U);
+inline constexpr IOReturn kIOReturnNotPermitted = static_cast<IOReturn>(0xe00002e2U);
 inline constexpr IOReturn kIOReturnNotFound = static_cast<IOReturn>(0xe00002f0U);
 
 // Sent by the platform to a service's interest clients when the service goes away.
