@@ -14,6 +14,11 @@ if(HALVORIN_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(HALVORIN_SANITIZE_THREADS)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # libFuzzer targets link with -fsanitize=fuzzer; the rest of the code is
 # instrumented for coverage so the fuzzer can see into it.
 if(HALVORIN_FUZZ)
