@@ -8,6 +8,8 @@ packages=(
   libpugixml-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
   pkexec
+  libsystemd-dev libevdev-dev libudev-dev
+  umockdev libumockdev-dev dbus-daemon python3-dbusmock systemd
 )
 
 missing=()
