@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "AtomicFile.h"
 #include "SettingsFile.h"
 #include "TemporaryHome.h"
 
@@ -26,9 +27,11 @@ std::string Contents(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// One home for the whole run; in memory when the system has a memory file
-// system, so that the flushes to the disk cost little.
+// One home for the whole run, in memory when the system has a memory file
+// system. The writes skip the flushes to the disk: every input is thrown away,
+// and the durable write has its own tests.
 const std::filesystem::path& SettingsPath() {
+    platform::SetDiskFlushes(false);
     static platform::ScopedTemporaryHome home(std::filesystem::is_directory("/dev/shm") ? "/dev/shm"
                                                                                         : "");
     static const std::filesystem::path path = ASettingsFile().xmlPath();

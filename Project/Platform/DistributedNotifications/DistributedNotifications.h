@@ -112,6 +112,7 @@ public:
     void Broadcast(const DistributedNotification& notification,
                    DistributedNotificationCenter& center) override;
     const std::vector<DistributedNotification>& Posted() const { return fPosted; }
+    void ClearPosted() { fPosted.clear(); }
     void SetObserver(std::function<void(const DistributedNotification&)> observer) {
         fObserver = std::move(observer);
     }

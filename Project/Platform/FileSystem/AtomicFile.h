@@ -17,4 +17,9 @@ namespace platform {
 [[nodiscard]] std::error_code WriteFileAtomically(const std::filesystem::path& path,
                                                   std::string_view contents);
 
+// Turns the flushes to the disk off (or back on) for the whole process; the
+// rename stays atomic. Only for a program that writes thousands of throw-away
+// files a second, such as a fuzzer; every other writer keeps them on.
+void SetDiskFlushes(bool enabled);
+
 }  // namespace platform

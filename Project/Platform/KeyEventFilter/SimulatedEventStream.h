@@ -66,6 +66,7 @@ public:
 
     // Every event delivered, in order.
     const std::vector<Event>& Delivered() const { return fDelivered; }
+    void ClearDelivered() { fDelivered.clear(); }
     void SetObserver(std::function<void(const Event&)> observer) {
         fObserver = std::move(observer);
     }

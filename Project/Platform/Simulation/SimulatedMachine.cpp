@@ -334,6 +334,13 @@ SimulatedClock& SimulatedMachine::Clock() {
     return *fBackends->clock;
 }
 
+void SimulatedMachine::ForgetHistory() {
+    fLog.clear();
+    fBackends->hidSystem->Clear();
+    fBackends->stream->ClearDelivered();
+    fBackends->notifications->ClearPosted();
+}
+
 SimulatedHIDSystem& SimulatedMachine::HIDSystem() {
     return *fBackends->hidSystem;
 }

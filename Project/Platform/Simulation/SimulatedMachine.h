@@ -139,6 +139,9 @@ public:
 
     const std::vector<MachineEvent>& Log() const { return fLog; }
     void ClearLog() { fLog.clear(); }
+    // Clears the log and every backend's record of what it saw, so that a
+    // machine can serve a long run (a fuzzer's) in bounded memory.
+    void ForgetHistory();
     // Told of each entry as it is logged.
     void SetLogObserver(std::function<void(const MachineEvent&)> observer) {
         fLogObserver = std::move(observer);
