@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "AgentFixture.h"
+#include "DeviceManager.h"
 #include "OrvandelDriver.h"
 #include "SettingsFile.h"
 
@@ -30,6 +31,34 @@ TEST_F(ConnectionTest, PaneIsAnsweredWhetherAMouseIsAttachedAndWhichModel) {
     EXPECT_EQ(TakeAgentNotifications(), (Lines{"DeviceAttached {\"IsTarn\": false}"}));
     Unplug(first);
     EXPECT_EQ(TakeAgentNotifications(), (Lines{"NoDevicesAttached"}));
+}
+
+// The HID device can go before its driver instance is terminated: the count
+// follows the removals, not the instances still registered.
+TEST_F(ConnectionTest, RemovalsCountWhileTheDriverInstancesLinger) {
+    const auto first = Plug(401);
+    const auto second = Plug(405);
+    TakeAgentNotifications();
+
+    machine.UnplugMouse(second, 1.0);
+    Settle();
+    EXPECT_EQ(ADeviceManager::GetNumOrvandels(), 1);
+    EXPECT_FALSE(ADeviceManager::HasTarnMouse());
+    EXPECT_TRUE(TakeAgentNotifications().empty());
+
+    machine.UnplugMouse(first, 1.0);
+    Settle();
+    EXPECT_EQ(ADeviceManager::GetNumOrvandels(), 0);
+    EXPECT_EQ(TakeAgentNotifications(), (Lines{"NoDevicesAttached"}));
+    AnnouncePane();
+    EXPECT_EQ(TakeAgentNotifications(), (Lines{"NoDevicesAttached"}));
+
+    // Once the instances are gone, a new mouse gets its own.
+    machine.Loop().RunFor(1.0);
+    SendSettings([](ADeviceSettings& s) { s.SetPrimaryButtonMapping(Mapping(7), 3); });
+    const auto third = Plug(402);
+    EXPECT_EQ(TakeAgentNotifications(), (Lines{"DeviceAttached {\"IsTarn\": false}"}));
+    EXPECT_EQ(machine.DriverOf(third)->GetPrimaryMappingType(0x10), 7u);
 }
 
 TEST_F(ConnectionTest, PaneSettingsReachTheAccelerationsAndEveryDriverInstance) {

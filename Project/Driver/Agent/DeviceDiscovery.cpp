@@ -57,17 +57,31 @@ void ClearEntry(int i) {
     }
 }
 
+void ClearEntries() {
+    for (int i = 0; i < kMaxDevices; ++i) {
+        ClearEntry(i);
+    }
+    sNumDevices = 0;
+}
+
 void FillEntry(int i, platform::io_object_t handle) {
     ClearEntry(i);
     sOrvandelObject[i] = handle;
     sDevicePids[i] = GetDevicePid(handle);
 }
 
+// Mice of the family the HID manager reports present, listed or not (a third
+// one is not). Counted from its callbacks; it reports them all again when it
+// is opened anew, so a Detach starts the count over.
+std::int32_t sAttachedMice = 0;
+
 // Refills the list from the registry after a removal. The removal callback
 // does not say which mouse went, so the entries are rebuilt: entries 0 to
-// count - 1 then hold the driver instances still present. The count is one
-// below the old one, or the number of instances found when that is more (a
-// third mouse that was not listed while two were takes the freed entry).
+// count - 1 then hold driver instances that are registered. The count is one
+// below the old one, or the number of mice still attached when that is more
+// (a third mouse that was not listed while two were takes the freed entry).
+// It never follows the registered instances: the departing mouse's instance
+// may still be registered when its removal is reported.
 // Returns whether an instance that was not listed before is listed now.
 bool RebuildDeviceList(std::int32_t remaining) {
     const auto previous = sOrvandelObject;
@@ -79,17 +93,19 @@ bool RebuildDeviceList(std::int32_t remaining) {
             platform::IOObjectRetain(handle);
         }
     }
-    EmptyDeviceList();
+    ClearEntries();
     sDevicePids = {};
-    for (int i = 0; i < kMaxDevices; ++i) {
+    const std::int32_t count = std::clamp(std::max(remaining, sAttachedMice), 0, kMaxDevices);
+    for (int i = 0; i < count; ++i) {
         const platform::io_object_t handle = FindOrvandel();
         if (handle == 0) {
             break;
         }
         FillEntry(i, handle);
+        // In use from now on, so that FindOrvandel skips it.
         sNumDevices = i + 1;
     }
-    sNumDevices = std::max(sNumDevices, remaining);
+    sNumDevices = count;
 
     bool newcomer = false;
     for (int i = 0; i < sNumDevices; ++i) {
@@ -144,14 +160,13 @@ std::int32_t GetDevicePid(platform::io_object_t handle) {
 }
 
 void EmptyDeviceList() {
-    for (int i = 0; i < kMaxDevices; ++i) {
-        ClearEntry(i);
-    }
-    sNumDevices = 0;
+    ClearEntries();
+    sAttachedMice = 0;
 }
 
 void HandleDeviceMatchingCallback(void* /*context*/, platform::IOReturn /*result*/,
                                   void* /*sender*/, platform::IOHIDDeviceRef /*device*/) {
+    ++sAttachedMice;
     const std::int32_t n = sNumDevices;
     // The list has room for two mice; a third one is not served until a
     // listed one goes away (see RebuildDeviceList).
@@ -177,6 +192,7 @@ void HandleDeviceMatchingCallback(void* /*context*/, platform::IOReturn /*result
 
 void HandleDeviceRemovalCallback(void* /*context*/, platform::IOReturn /*result*/, void* /*sender*/,
                                  platform::IOHIDDeviceRef /*device*/) {
+    sAttachedMice = std::max(sAttachedMice - 1, 0);
     if (sNumDevices <= 0) {
         return;
     }

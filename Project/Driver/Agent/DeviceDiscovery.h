@@ -21,7 +21,8 @@ std::int32_t GetDevicePid(platform::io_object_t handle);
 // Looks up every driver instance by class name.
 platform::kern_return_t FindDevices(platform::io_iterator_t* iterator);
 
-// Both entries and the count to 0.
+// Both entries and the count to 0; the mice the HID manager reported are
+// forgotten too (it reports them again once reopened).
 void EmptyDeviceList();
 
 // How long a matched mouse's driver instance is searched for.

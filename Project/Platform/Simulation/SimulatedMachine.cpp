@@ -167,15 +167,22 @@ void SimulatedMachine::StartDriver(MouseId mouse) {
     }
 }
 
-void SimulatedMachine::UnplugMouse(MouseId mouse) {
+void SimulatedMachine::UnplugMouse(MouseId mouse, CFTimeInterval driverLinger) {
     auto found = fMice.find(mouse);
     if (found == fMice.end()) {
         return;
     }
     Mouse m = found->second;
     fMice.erase(found);
-    if (fKernel->StopDriver(mouse)) {
-        Record(MouseChange{MouseChange::Change::DriverStopped, mouse, m.vendorId, m.productId});
+    auto stopDriver = [this, mouse, m] {
+        if (fKernel->StopDriver(mouse)) {
+            Record(MouseChange{MouseChange::Change::DriverStopped, mouse, m.vendorId, m.productId});
+        }
+    };
+    if (driverLinger > 0.0) {
+        At(Now() + driverLinger, stopDriver);
+    } else {
+        stopDriver();
     }
     if (m.hidDevice != 0) {
         Record(MouseChange{MouseChange::Change::Unplugged, mouse, m.vendorId, m.productId});

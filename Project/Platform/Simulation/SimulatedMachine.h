@@ -106,8 +106,10 @@ public:
                       std::int32_t vendorId = kVendorId);
     // A driver instance with these registry ids and no HID device.
     MouseId AddDriverInstance(std::int32_t vendorId, std::int32_t productId);
-    // Terminates the driver instance, then removes the HID device.
-    void UnplugMouse(MouseId mouse);
+    // Terminates the driver instance, then removes the HID device; with a
+    // `driverLinger`, the HID device goes now and the driver instance that
+    // many seconds later.
+    void UnplugMouse(MouseId mouse, CFTimeInterval driverLinger = 0.0);
     // Reports through the mouse's driver instance (ignored without one).
     void MoveMouse(MouseId mouse, std::int32_t dx, std::int32_t dy, std::uint32_t buttons);
     void PointAbsolute(MouseId mouse, std::int32_t x, std::int32_t y, std::uint32_t buttons);
