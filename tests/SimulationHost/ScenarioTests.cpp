@@ -20,7 +20,7 @@ TEST(ScenarioTest, ReadsEveryKindOfCommandAndSkipsCommentsAndBlankLines) {
         "plug 401\n"
         "plug 405 delay 0.5   # late driver\n"
         "move 1 3 -2 0x10\n"
-        "moveto 2 100 200 1\n"
+        "moveto 2 100 200 0xFFFFFFFF\n"
         "buttons 1 0x21\n"
         "scroll 1 2\n"
         "type 8 9\n"
@@ -45,6 +45,7 @@ TEST(ScenarioTest, ReadsEveryKindOfCommandAndSkipsCommentsAndBlankLines) {
     const auto& move = std::get<RelativeReport>(lines[2].command);
     EXPECT_EQ(move.dy, -2);
     EXPECT_EQ(move.buttons, 0x10u);
+    EXPECT_EQ(std::get<AbsoluteReport>(lines[3].command).buttons, 0xFFFFFFFFu);
     EXPECT_EQ(std::get<RelativeReport>(lines[4].command).buttons, 0x21u);
     EXPECT_EQ(std::get<TypeKeys>(lines[6].command).keyCodes, (std::vector<std::uint32_t>{8, 9}));
     const auto& copy = std::get<PaneSet>(lines[14].command);
@@ -84,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"plug 401 later 2", "plug takes a product id and, optionally, delay <seconds>"},
         BadLine{"move 1 3", "missing dy"},
         BadLine{"buttons 0 1", "mouse number 0 out of range 1 to 1000"},
-        BadLine{"buttons 1 0x10000", "buttons 0x10000 out of range 0 to 65535"},
+        BadLine{"buttons 1 0x100000000", "buttons 0x100000000 out of range 0 to 4294967295"},
         BadLine{"sleep now", "unexpected 'now'"}, BadLine{"advance -1", "bad seconds '-1'"},
         BadLine{"session away", "session takes resign or activate, not 'away'"},
         BadLine{"pane set primary 6 Copy", "button index 6 out of range 0 to 5"},

@@ -105,7 +105,10 @@ public:
     std::int32_t Coordinate(const char* what) {
         return static_cast<std::int32_t>(Integer(what, -1000000, 1000000));
     }
-    std::uint32_t Buttons() { return static_cast<std::uint32_t>(Integer("buttons", 0, 0xFFFF)); }
+    // The driver's dispatch takes the whole 32 bits.
+    std::uint32_t Buttons() {
+        return static_cast<std::uint32_t>(Integer("buttons", 0, 0xFFFFFFFF));
+    }
 
     // A catalogue row by number or by its label.
     std::int32_t MappingType() {
