@@ -3,15 +3,19 @@
 // commands stand in for a dismissed or refused pkexec prompt.
 
 #include <gtest/gtest.h>
+#include <systemd/sd-bus.h>
 #include <unistd.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <fstream>
 
+#include "AppleEvents.h"
 #include "Authorization.h"
+#include "LinuxAppleEvents.h"
 #include "LinuxAuthorization.h"
 #include "LinuxProcessManager.h"
 #include "Logging.h"
@@ -162,6 +166,90 @@ TEST_F(UninstallerLinuxBackendsTest, ProcessWalkFindsThisProcessByItsName) {
     EXPECT_EQ(GetNextProcess(&gone), procNotFound);
     EXPECT_EQ(gone.lowLongOfPSN, kNoProcess);
     InstallProcessManagerBackend(std::move(previous));
+}
+
+// A private bus daemon (with the session bus's rules) whose address stands in
+// for the system bus's.
+class PrivateSystemBus {
+public:
+    explicit PrivateSystemBus(const QString& folder) : fPrevious(qgetenv(kVariable)) {
+        fDaemon.start("dbus-daemon",
+                      {"--session", "--nofork", "--print-address", "--address=unix:dir=" + folder});
+        if (fDaemon.waitForStarted(5000) && fDaemon.waitForReadyRead(10000)) {
+            fAddress = fDaemon.readLine().trimmed();
+            qputenv(kVariable, fAddress);
+        }
+    }
+    ~PrivateSystemBus() {
+        if (fPrevious.isEmpty()) {
+            qunsetenv(kVariable);
+        } else {
+            qputenv(kVariable, fPrevious);
+        }
+        fDaemon.kill();
+        fDaemon.waitForFinished(5000);
+    }
+    const QByteArray& Address() const { return fAddress; }
+
+private:
+    static constexpr const char* kVariable = "DBUS_SYSTEM_BUS_ADDRESS";
+    QByteArray fPrevious;
+    QProcess fDaemon;
+    QByteArray fAddress;
+};
+
+// The restart request leaves before the controller returns, and logind's
+// refusal, answered only afterwards, is still logged.
+TEST_F(UninstallerLinuxBackendsTest, RestartRequestIsSentWithoutWaitingForLogind) {
+    PrivateSystemBus bus(fFolder.path());
+    if (bus.Address().isEmpty()) GTEST_SKIP() << "no dbus-daemon";
+    sd_bus* logind = nullptr;
+    ASSERT_GE(sd_bus_new(&logind), 0);
+    sd_bus_set_address(logind, bus.Address().constData());
+    sd_bus_set_bus_client(logind, 1);
+    ASSERT_GE(sd_bus_start(logind), 0);
+    ASSERT_GE(sd_bus_request_name(logind, "org.freedesktop.login1", 0), 0);
+
+    auto previous = InstallAppleEventBackend(std::make_unique<LinuxAppleEventBackend>());
+    {
+        ScopedCapturedLog log;
+        UninstallerController controller(fFolder.path());
+        int terminated = 0;
+        QObject::connect(&controller, &UninstallerController::TerminateApplication,
+                         [&] { ++terminated; });
+        controller.AlertDidEnd(nullptr, UninstallerController::kAlertFirstButtonReturn, nullptr);
+        EXPECT_EQ(terminated, 1);
+        EXPECT_TRUE(log.Entries().empty());
+
+        sd_bus_message* request = nullptr;
+        QDeadlineTimer deadline(10000);
+        while (request == nullptr && !deadline.hasExpired()) {
+            sd_bus_message* message = nullptr;
+            const int result = sd_bus_process(logind, &message);
+            if (message != nullptr &&
+                sd_bus_message_is_method_call(message, "org.freedesktop.login1.Manager", "Reboot")) {
+                request = message;
+            } else {
+                sd_bus_message_unref(message);
+                if (result == 0) sd_bus_wait(logind, 100000);
+            }
+        }
+        ASSERT_NE(request, nullptr);
+        int interactive = 0;
+        EXPECT_GE(sd_bus_message_read(request, "b", &interactive), 0);
+        EXPECT_TRUE(interactive);
+        sd_bus_reply_method_errorf(request, "org.freedesktop.DBus.Error.AccessDenied", "Denied.");
+        sd_bus_flush(logind);
+        sd_bus_message_unref(request);
+
+        EXPECT_TRUE(SpinUntil([&] { return !log.Entries().empty(); }));
+        ASSERT_EQ(log.Entries().size(), 1U);
+        EXPECT_EQ(log.Entries()[0].text,
+                  "Restart request refused: org.freedesktop.DBus.Error.AccessDenied: Denied.");
+    }
+    // Closes the connection to the private bus before the daemon goes.
+    InstallAppleEventBackend(std::move(previous));
+    sd_bus_flush_close_unref(logind);
 }
 
 }  // namespace
