@@ -98,13 +98,14 @@ std::string Serialized(const pugi::xml_document& document) {
     struct Writer : pugi::xml_writer {
         std::string text;
         void write(const void* data, std::size_t size) override {
-            for (const char c : std::string_view(static_cast<const char*>(data), size)) {
-                if (c == '\r') {
-                    text += "&#13;";
-                } else {
-                    text += c;
-                }
+            std::string_view rest(static_cast<const char*>(data), size);
+            for (std::size_t cr = rest.find('\r'); cr != std::string_view::npos;
+                 cr = rest.find('\r')) {
+                text.append(rest.substr(0, cr));
+                text += "&#13;";
+                rest.remove_prefix(cr + 1);
             }
+            text.append(rest);
         }
     };
     Writer writer;
