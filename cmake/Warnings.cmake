@@ -25,7 +25,8 @@ if(HALVORIN_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "HALVORIN_FUZZ needs clang (use the fuzz preset)")
   endif()
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      "-fsanitize-coverage-ignorelist=${CMAKE_SOURCE_DIR}/fuzz/CoverageIgnore.txt")
   add_link_options(-fsanitize=address,undefined)
 endif()
 
