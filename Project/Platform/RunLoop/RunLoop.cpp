@@ -235,6 +235,16 @@ CFAbsoluteTime CFAbsoluteTimeGetCurrent() {
     return TheCurrent().backend->Now();
 }
 
+void PerformAfterDelay(CFTimeInterval delay, std::function<void()> work) {
+    CFRunLoopRef loop = CFRunLoopGetCurrent();
+    CFRunLoopAddTimer(loop,
+                      CFRunLoopTimerCreate(loop->Now() + std::max(delay, 0.0), 0.0,
+                                           [work = std::move(work)](const CFRunLoopTimerRef&) {
+                                               work();
+                                           }),
+                      kCFRunLoopCommonModes);
+}
+
 void NSThreadSleepUntilDate(CFAbsoluteTime date) {
     TheCurrent().backend->SleepUntil(date);
 }

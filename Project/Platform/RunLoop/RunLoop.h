@@ -153,6 +153,10 @@ void CFRunLoopAddTimer(CFRunLoopRef loop, const CFRunLoopTimerRef& timer, CFRunL
 void CFRunLoopTimerInvalidate(const CFRunLoopTimerRef& timer);
 CFAbsoluteTime CFAbsoluteTimeGetCurrent();
 
+// Runs the work once on the current run loop, `delay` seconds from now, as
+// -performSelector:withObject:afterDelay: does. Nothing cancels it.
+void PerformAfterDelay(CFTimeInterval delay, std::function<void()> work);
+
 // The blocking sleeps of the thread: no run loop callback runs meanwhile.
 void NSThreadSleepUntilDate(CFAbsoluteTime date);
 void NSThreadSleepForTimeInterval(CFTimeInterval interval);
