@@ -53,7 +53,13 @@ endfunction()
 halvorin_install_step(begin)
 
 halvorin_install_targets(halvorin_install_destinations
-  OrvandelDriver DriverDemo HalvorinAgent SimulationHost Uninstaller)
+  OrvandelDriver DriverDemo HalvorinAgent SimulationHost Uninstaller Preferences)
+
+# The preference pane's plugin, and the host's menu entry and icon.
+if(TARGET OrvandelPane)
+  list(APPEND halvorin_install_destinations "${HALVORIN_PANE_DIR}"
+       "${CMAKE_INSTALL_DATADIR}/applications" "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps")
+endif()
 
 # The agent runs in each user's session as a systemd user unit; the install
 # leaves enabling it to the administrator or the user (see the README).
