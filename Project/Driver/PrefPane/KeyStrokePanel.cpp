@@ -52,6 +52,10 @@ QString SeparatorSafeName(const QString& characters) {
 
 }  // namespace
 
+static platform::CGEventRef myCGEventCallback(platform::CGEventTapProxy proxy,
+                                              platform::CGEventType type,
+                                              platform::CGEventRef event, void* context);
+
 AKeyStrokePanel::AKeyStrokePanel(QWidget* parent)
     : QDialog(parent), fUi(std::make_unique<Ui::KeyStrokePanel>()) {
     fUi->setupUi(this);
@@ -234,6 +238,15 @@ QString AKeyStrokePanel::GetKeyString(const AKeyEvent& event) {
     return SeparatorSafeName(event.charactersIgnoringModifiers);
 }
 
+std::optional<std::uint16_t> AKeyStrokePanel::KeyCodeForName(const QString& name) {
+    for (const KeyName& key : kKeyNames) {
+        if (name == QLatin1String(key.name)) {
+            return key.keyCode;
+        }
+    }
+    return KeyCodeForCharacters(name);
+}
+
 QString AKeyStrokePanel::GetModFlagsString(std::uint32_t flags, std::uint32_t currentFlags) {
     QString names;
     names.reserve(25);
@@ -256,8 +269,11 @@ QString AKeyStrokePanel::Text() const {
     return fMacroInputField->text();
 }
 
-platform::CGEventRef myCGEventCallback(platform::CGEventTapProxy, platform::CGEventType type,
-                                       platform::CGEventRef event, void* context) {
+// The tap's callback: a key down goes to the sheet (the context) as a
+// window-system key event; every key event is consumed. File-local: the agent,
+// which shares the simulated machine's process, has a callback of that name.
+static platform::CGEventRef myCGEventCallback(platform::CGEventTapProxy, platform::CGEventType type,
+                                              platform::CGEventRef event, void* context) {
     if (type == platform::kCGEventKeyDown && event != nullptr) {
         AKeyEvent key;
         key.keyCode = static_cast<std::uint16_t>(

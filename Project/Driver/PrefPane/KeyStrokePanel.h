@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "KeyEventFilter.h"
 
@@ -58,6 +59,8 @@ public:
     bool HasValidRecording() const;
     static QString GetKeyString(const AKeyEvent& event);
     static QString GetModFlagsString(std::uint32_t flags, std::uint32_t currentFlags);
+    // The key a name of GetKeyString stands for; the first of equal names.
+    static std::optional<std::uint16_t> KeyCodeForName(const QString& name);
 
     QLineEdit* macroInputField() const { return fMacroInputField; }
     Ui::KeyStrokePanel& ui() const { return *fUi; }
@@ -83,9 +86,3 @@ private:
     platform::CFRunLoopSourceRef fRunLoopSource;
     bool fKeyboardGrabbed = false;
 };
-
-// The tap's callback: a key down goes to the sheet (the context) as a
-// window-system key event; every key event is consumed.
-platform::CGEventRef myCGEventCallback(platform::CGEventTapProxy proxy,
-                                       platform::CGEventType type, platform::CGEventRef event,
-                                       void* context);

@@ -32,3 +32,12 @@ QString CharactersIgnoringModifiers(std::uint16_t keyCode) {
     }
     return {};
 }
+
+std::optional<std::uint16_t> KeyCodeForCharacters(const QString& characters) {
+    for (const KeyCharacter& key : kUsLayout) {
+        if (characters == QLatin1Char(key.character)) {
+            return key.keyCode;
+        }
+    }
+    return std::nullopt;
+}

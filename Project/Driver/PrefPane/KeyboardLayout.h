@@ -2,8 +2,11 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 // What a key types on the U.S. layout without modifiers, by virtual key code:
 // letters, digits, punctuation and the keypad's characters. Empty for keys
 // that type nothing (function, arrow, editing keys, modifiers).
 QString CharactersIgnoringModifiers(std::uint16_t keyCode);
+// The key that types these characters (the main block before the keypad).
+std::optional<std::uint16_t> KeyCodeForCharacters(const QString& characters);
