@@ -49,6 +49,11 @@ public:
         return r < 0 ? r : sd_bus_message_close_container(fMessage);
     }
 
+    // A bare dictionary counts as a value, as it does when read back.
+    int Contents(const PropertyList::Dictionary& dictionary) {
+        return fBudget.SpendValue().empty() ? Dictionary(dictionary, 0) : -E2BIG;
+    }
+
     int Dictionary(const PropertyList::Dictionary& dictionary, int depth) {
         if (!Budget::CheckDepth(depth + 1).empty() ||
             !Budget::CheckElements(dictionary.size()).empty()) {
@@ -320,9 +325,7 @@ int AppendPropertyList(sd_bus_message* message, const PropertyList& value) {
 
 int AppendPropertyListContents(sd_bus_message* message,
                                const PropertyList::Dictionary& dictionary) {
-    Writer writer(message);
-    // The dictionary counts as a value, as it does when read back.
-    return writer.Value(PropertyList(dictionary), 0);
+    return Writer(message).Contents(dictionary);
 }
 
 BusPropertyListResult ReadPropertyList(sd_bus_message* message) {
