@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <string>
+#include <unistd.h>
 
 #include "LocalNotifications.h"
 #include "QtRunLoopBackend.h"
@@ -58,15 +60,22 @@ TEST(LocalNotifications, TypedReadsTreatOtherTypesAsMissing) {
     EXPECT_FALSE(platform::UserInfoUnsigned(n, "text"));
 }
 
-TEST(QtRunLoop, DelayedCallsAndQtEventsAreServedTogether) {
-    int argc = 1;
-    char name[] = "QtRunLoop";
-    char* argv[] = {name, nullptr};
-    QCoreApplication* application = QCoreApplication::instance();
-    std::unique_ptr<QCoreApplication> own;
-    if (application == nullptr) {
-        own = std::make_unique<QCoreApplication>(argc, argv);
+class QtRunLoop : public ::testing::Test {
+protected:
+    QtRunLoop() {
+        if (QCoreApplication::instance() == nullptr) {
+            fApplication = std::make_unique<QCoreApplication>(fArgc, fArgv);
+        }
     }
+
+private:
+    int fArgc = 1;
+    char fName[10] = "QtRunLoop";
+    char* fArgv[2] = {fName, nullptr};
+    std::unique_ptr<QCoreApplication> fApplication;
+};
+
+TEST_F(QtRunLoop, DelayedCallsAndQtEventsAreServedTogether) {
     auto previous = platform::InstallRunLoopBackend(std::make_unique<platform::QtRunLoopBackend>());
     bool qtTimerFired = false;
     QTimer::singleShot(5, [&] { qtTimerFired = true; });
@@ -80,3 +89,29 @@ TEST(QtRunLoop, DelayedCallsAndQtEventsAreServedTogether) {
 }
 
 }  // namespace
+
+TEST_F(QtRunLoop, AWatchedDescriptorIsServedWhileTheLoopWaitsAndMayEndItsOwnWatch) {
+    auto previous = platform::InstallRunLoopBackend(std::make_unique<platform::QtRunLoopBackend>());
+    int pipe[2];
+    ASSERT_EQ(0, ::pipe(pipe));
+    platform::CFRunLoopRef loop = platform::CFRunLoopGetMain();
+    std::string received;
+    platform::WatchId watch = 0;
+    watch = platform::CFRunLoopWatchDescriptor(loop, pipe[0], platform::kDescriptorReadable, [&] {
+        char byte = 0;
+        ASSERT_EQ(1, ::read(pipe[0], &byte, 1));
+        received += byte;
+        platform::CFRunLoopUnwatchDescriptor(loop, watch);
+        platform::CFRunLoopStop(loop);
+    });
+    ASSERT_NE(0u, watch);
+    EXPECT_EQ(0u, platform::CFRunLoopWatchDescriptor(loop, pipe[0], platform::kDescriptorReadable,
+                                                     [] {}));
+    platform::PerformAfterDelay(0.005, [&] { ASSERT_EQ(2, ::write(pipe[1], "ab", 2)); });
+    platform::PerformAfterDelay(5.0, [loop] { platform::CFRunLoopStop(loop); });
+    platform::CFRunLoopRun();
+    EXPECT_EQ("a", received);  // the watch ended with the first byte
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+    platform::InstallRunLoopBackend(std::move(previous));
+}

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <thread>
 
@@ -15,6 +16,7 @@ CFAbsoluteTime QtRunLoopBackend::Now() const {
 }
 
 RunLoopBackend::WaitResult QtRunLoopBackend::Wait(std::optional<CFAbsoluteTime> deadline) {
+    fRetired.clear();
     if (deadline && *deadline <= Now()) {
         return WaitResult::TimedOut;
     }
@@ -28,6 +30,51 @@ RunLoopBackend::WaitResult QtRunLoopBackend::Wait(std::optional<CFAbsoluteTime> 
     }
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return deadline && *deadline <= Now() ? WaitResult::TimedOut : WaitResult::Woken;
+}
+
+WatchId QtRunLoopBackend::WatchDescriptor(int descriptor, std::uint32_t events,
+                                          std::function<void()> ready) {
+    const bool watched = std::any_of(fWatches.begin(), fWatches.end(),
+                                     [&](const auto& w) { return w.second.descriptor == descriptor; });
+    if (descriptor < 0 || watched || !ready ||
+        (events & (kDescriptorReadable | kDescriptorWritable)) == 0) {
+        return 0;
+    }
+    const WatchId id = fNextWatch++;
+    Watch& watch = fWatches[id];
+    watch.descriptor = descriptor;
+    watch.ready = std::move(ready);
+    for (const auto& [flag, type] : {std::pair(kDescriptorReadable, QSocketNotifier::Read),
+                                    std::pair(kDescriptorWritable, QSocketNotifier::Write)}) {
+        if ((events & flag) != 0) {
+            auto notifier = std::make_unique<QSocketNotifier>(descriptor, type);
+            QObject::connect(notifier.get(), &QSocketNotifier::activated, notifier.get(),
+                             [this, id] { Fire(id); });
+            watch.notifiers.push_back(std::move(notifier));
+        }
+    }
+    return id;
+}
+
+void QtRunLoopBackend::Fire(WatchId watch) {
+    const auto found = fWatches.find(watch);
+    if (found != fWatches.end()) {
+        // A copy: the callback may end its own watch.
+        const std::function<void()> ready = found->second.ready;
+        ready();
+    }
+}
+
+void QtRunLoopBackend::Unwatch(WatchId watch) {
+    const auto found = fWatches.find(watch);
+    if (found == fWatches.end()) {
+        return;
+    }
+    for (auto& notifier : found->second.notifiers) {
+        notifier->setEnabled(false);
+        fRetired.push_back(std::move(notifier));
+    }
+    fWatches.erase(found);
 }
 
 void QtRunLoopBackend::SleepUntil(CFAbsoluteTime date) {
