@@ -1,6 +1,8 @@
 // The recording sheet: what typing shows and records, loading a stored
 // recording, and what OK, Clear and Cancel leave on the button.
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include "KeyEventFilter.h"
@@ -151,6 +153,22 @@ TEST_F(RecordingTest, CancelGivesAnEmptyRecordingUnlessOneWasThere) {
     Play({Down(11, "b")});
     Controller().Cancel(nullptr);
     EXPECT_EQ("a,0,0", Settings().PrimaryButtonMappingAtIndex(0)->macroKeys());
+}
+
+TEST_F(RecordingTest, WindowSystemKeysAreTranslatedThroughTheKeyCodeTable) {
+    // X11 and Wayland report evdev codes plus 8: Super (125), C (46), Return (28).
+    const auto send = [&](QEvent::Type type, int key, Qt::KeyboardModifiers modifiers,
+                          quint32 evdev, const char* text) {
+        QKeyEvent event(type, key, modifiers, evdev + 8, 0, 0, QString::fromLatin1(text));
+        QCoreApplication::sendEvent(&Sheet(), &event);
+    };
+    send(QEvent::KeyPress, Qt::Key_Meta, Qt::NoModifier, 125, "");
+    send(QEvent::KeyPress, Qt::Key_C, Qt::MetaModifier, 46, "c");
+    send(QEvent::KeyRelease, Qt::Key_C, Qt::MetaModifier, 46, "c");
+    send(QEvent::KeyRelease, Qt::Key_Meta, Qt::MetaModifier, 125, "");
+    send(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, 28, "\r");
+    EXPECT_EQ("Cmd+c  Return ", Sheet().macroInputField()->text());
+    EXPECT_EQ("c,8,1048576|Return,36,0", Sheet().KeyCodesString());
 }
 
 TEST_F(RecordingTest, WhileActiveASessionTapTakesEveryKeyPress) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "KeyboardLayout.h"
+#include "QtKeyTranslation.h"
 #include "UserAttention.h"
 #include "ui_KeyStrokePanel.h"
 
@@ -123,6 +124,32 @@ void AKeyStrokePanel::windowDidResignKey() {
     if (fKeyboardGrabbed) {
         releaseKeyboard();
         fKeyboardGrabbed = false;
+    }
+}
+
+void AKeyStrokePanel::keyPressEvent(QKeyEvent* event) {
+    HandleWindowSystemKey(event, true);
+}
+
+void AKeyStrokePanel::keyReleaseEvent(QKeyEvent* event) {
+    HandleWindowSystemKey(event, false);
+}
+
+void AKeyStrokePanel::HandleWindowSystemKey(QKeyEvent* event, bool pressed) {
+    event->accept();
+    const std::optional<AKeyEvent> key = ToKeyEvent(*event, pressed);
+    if (!key) {
+        return;
+    }
+    if (IsModifierKey(*event)) {
+        flagsChanged(*key);
+    } else if (pressed) {
+        // As the window system does: a key with Command is a key equivalent.
+        if ((key->modifierFlags & kCommandKeyMask) != 0) {
+            performKeyEquivalent(*key);
+        } else {
+            keyDown(*key);
+        }
     }
 }
 

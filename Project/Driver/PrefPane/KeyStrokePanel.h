@@ -69,9 +69,13 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     void Record(const QString& name, const AKeyEvent& event);
+    // A key the window system delivered (no tap, keyboard grabbed).
+    void HandleWindowSystemKey(QKeyEvent* event, bool pressed);
     void ShowText(const QString& text);
     QString Text() const;
 

@@ -3,7 +3,7 @@
 #include <QKeyEvent>
 
 #include "KeyboardLayout.h"
-#include "PlatformKeyCodes.h"
+#include "KeyCodes.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ std::optional<AKeyEvent> ToKeyEvent(const QKeyEvent& event, bool pressed) {
         return IsModifierKey(event) ? std::optional<AKeyEvent>(key) : std::nullopt;
     }
     const std::optional<std::uint16_t> virtualKey =
-        platform::VirtualKeyCodeForEvdevCode(static_cast<std::uint16_t>(scanCode - kXkbOffset));
+        platform::VirtualKeyForEvdevCode(static_cast<std::uint16_t>(scanCode - kXkbOffset));
     if (!virtualKey) {
         return IsModifierKey(event) ? std::optional<AKeyEvent>(key) : std::nullopt;
     }
