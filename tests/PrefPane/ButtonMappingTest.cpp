@@ -51,14 +51,14 @@ TEST_P(MenuChoiceTest, AChoiceIsStoredAsTheRowItShowsAndAnnounced) {
     Select();
     const ChoiceCase& choice = GetParam();
     QComboBox* menu = choice.primary ? Primary(choice.index) : Secondary(choice.index);
-    const std::size_t sent = PanePosts(kHalvorinAgentNotif).size();
+    const std::size_t sent = PanePosts(kPreferencesChangedNotification).size();
     Choose(menu, choice.item);
     const auto stored = choice.primary ? Settings().PrimaryButtonMappingAtIndex(choice.index)
                                        : Settings().SecondaryButtonMappingAtIndex(choice.index);
     EXPECT_EQ(choice.stored, stored->mapType());
     EXPECT_EQ(menu->itemText(choice.item),
               QString::fromStdString(AButtonMapping::buttonMappingChoiceLabelOfType(choice.stored)));
-    EXPECT_EQ(sent + 1, PanePosts(kHalvorinAgentNotif).size());
+    EXPECT_EQ(sent + 1, PanePosts(kPreferencesChangedNotification).size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, MenuChoiceTest,
@@ -121,7 +121,7 @@ TEST_F(ButtonMappingTest, PaneClosedBeforeTheTarnIsSeenKeepsItsButtonFive) {
     WriteSettings({1, 10, 2, 13, kSecondaryFunctionsMappingType, 26});
     Load();
     Select();
-    PostFromAgent(kNoDevicesAttachedNotif);
+    PostFromAgent(kNoDevicesAttachedNotification);
     fPane->willUnselect();
     EXPECT_EQ(kSecondaryFunctionsMappingType,
               ASettingsFile().PrimaryButtonMappingAtIndex(4)->mapType());

@@ -26,11 +26,11 @@ TEST_F(MainPrefControllerTest, SelectingAnnouncesAfterOneSecondThenSendsTheSetti
     Advance(0.001);
     const auto& posts = fChannel->Posted();
     ASSERT_EQ(4u, posts.size());
-    EXPECT_EQ(kPrefPaneStartedNotif, posts[0].name);
+    EXPECT_EQ(kPrefPaneStartedNotification, posts[0].name);
     EXPECT_EQ(kPrefChangeObject, posts[0].object);
     EXPECT_FALSE(posts[0].userInfo.has_value());
     for (std::size_t i = 1; i < posts.size(); ++i) {
-        EXPECT_EQ(kHalvorinAgentNotif, posts[i].name);
+        EXPECT_EQ(kPreferencesChangedNotification, posts[i].name);
         EXPECT_EQ(kPrefChangeObject, posts[i].object);
         EXPECT_TRUE(posts[i].deliverImmediately);
         EXPECT_EQ(Settings().SettingsAsDict(), posts[i].userInfo);
@@ -54,7 +54,7 @@ TEST_P(ViewStateTest, TheLatestAnswerOrTheTimeoutDecides) {
     for (const auto& [at, name, isTarn] : GetParam().answers) {
         Advance(at - now);
         now = at;
-        if (std::string(name) == kDeviceAttachedNotif) {
+        if (std::string(name) == kDeviceAttachedNotification) {
             AnnounceMouse(isTarn);
         } else {
             PostFromAgent(name);
@@ -70,17 +70,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ViewCase{"NoAnswerStillSearchingJustBeforeTimeout", {}, 9.99, View::Searching},
         ViewCase{"NoAnswerTimesOutAtTenSeconds", {}, 10.0, View::NoDevices},
-        ViewCase{"MouseAnsweredTimeoutDoesNothing", {{1.0, kDeviceAttachedNotif, false}}, 12.0,
+        ViewCase{"MouseAnsweredTimeoutDoesNothing", {{1.0, kDeviceAttachedNotification, false}}, 12.0,
                  View::Settings},
-        ViewCase{"NoMouseAnsweredAfterOneSecond", {{1.0, kNoDevicesAttachedNotif, false}}, 1.0,
+        ViewCase{"NoMouseAnsweredAfterOneSecond", {{1.0, kNoDevicesAttachedNotification, false}}, 1.0,
                  View::NoDevices},
         ViewCase{"MousePluggedWhileNoDevicesShown",
-                 {{1.0, kNoDevicesAttachedNotif, false}, {4.0, kDeviceAttachedNotif, true}}, 12.0,
+                 {{1.0, kNoDevicesAttachedNotification, false}, {4.0, kDeviceAttachedNotification, true}}, 12.0,
                  View::Settings},
         ViewCase{"MouseRemovedWhileTabsShown",
-                 {{1.0, kDeviceAttachedNotif, false}, {3.0, kNoDevicesAttachedNotif, false}}, 3.0,
+                 {{1.0, kDeviceAttachedNotification, false}, {3.0, kNoDevicesAttachedNotification, false}}, 3.0,
                  View::NoDevices},
-        ViewCase{"AnswerBeforeObserversIsMissed", {{0.5, kDeviceAttachedNotif, false}}, 9.0,
+        ViewCase{"AnswerBeforeObserversIsMissed", {{0.5, kDeviceAttachedNotification, false}}, 9.0,
                  View::Searching}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -104,7 +104,7 @@ TEST_F(MainPrefControllerTest, PaneLeftWithinASecondStillRegistersAndAnnouncesAf
     Advance(0.5);
     fPane->willUnselect();
     Advance(0.5);
-    EXPECT_EQ(1u, PanePosts(kPrefPaneStartedNotif).size());
+    EXPECT_EQ(1u, PanePosts(kPrefPaneStartedNotification).size());
     AnnounceMouse(false);
     EXPECT_EQ(View::Settings, ShownView());
 }
@@ -113,10 +113,10 @@ TEST_F(MainPrefControllerTest, UnselectingStopsListeningAndWritesTheSettingsFile
     Select();
     fPane->fSensitivityPaneController->setPointerSensitivity(7.9);
     fPane->willUnselect();
-    const std::size_t sent = PanePosts(kHalvorinAgentNotif).size();
+    const std::size_t sent = PanePosts(kPreferencesChangedNotification).size();
     fPane->fSensitivityPaneController->setPointerSensitivity(2.0);
-    PostFromAgent(kNoDevicesAttachedNotif);
-    EXPECT_EQ(sent, PanePosts(kHalvorinAgentNotif).size());
+    PostFromAgent(kNoDevicesAttachedNotification);
+    EXPECT_EQ(sent, PanePosts(kPreferencesChangedNotification).size());
     EXPECT_EQ(View::Searching, ShownView());
     EXPECT_EQ(7, ASettingsFile().PointerSensitivityValue());
 }
@@ -138,10 +138,10 @@ TEST_F(MainPrefControllerTest, IsTarnOfAnotherTypeOrMissingReadsAsFalse) {
     for (const platform::PropertyList& userInfo :
          {platform::PropertyList(platform::PropertyList::Dictionary{{kIsTarnKey, "yes"}}),
           platform::PropertyList(platform::PropertyList::Array{}), platform::PropertyList()}) {
-        PostFromAgent(kDeviceAttachedNotif, &userInfo);
+        PostFromAgent(kDeviceAttachedNotification, &userInfo);
         EXPECT_FALSE(Settings().IsTarnMouse());
     }
-    PostFromAgent(kDeviceAttachedNotif);
+    PostFromAgent(kDeviceAttachedNotification);
     EXPECT_FALSE(Settings().IsTarnMouse());
     EXPECT_EQ(View::Settings, ShownView());
 }
@@ -163,7 +163,7 @@ TEST_F(MainPrefControllerTest, RestoreDefaultsSendsThirteenDefaultSettingsAndFor
     ASettingsFile defaults;
     defaults.RestoreDefaultValues();
     for (std::size_t i = before; i < PostCount(); ++i) {
-        EXPECT_EQ(kHalvorinAgentNotif, fChannel->Posted()[i].name);
+        EXPECT_EQ(kPreferencesChangedNotification, fChannel->Posted()[i].name);
         EXPECT_EQ(defaults.SettingsAsDict(), fChannel->Posted()[i].userInfo) << "post " << i;
     }
     EXPECT_EQ(1, Buttons().fButton1MappingChooser->currentIndex());

@@ -79,7 +79,7 @@ void PaneFixture::PostFromAgent(const char* name, const platform::PropertyList* 
 void PaneFixture::AnnounceMouse(bool isTarn) {
     const platform::PropertyList userInfo(platform::PropertyList::Dictionary{
         {kIsTarnKey, platform::PropertyList::MakeBoolean(isTarn)}});
-    PostFromAgent(kDeviceAttachedNotif, &userInfo);
+    PostFromAgent(kDeviceAttachedNotification, &userInfo);
 }
 
 void PaneFixture::Choose(QComboBox* menu, int item) {

@@ -106,12 +106,12 @@ void AMainPrefController::RegisterObservers() {
     platform::CFNotificationCenterRef distributed =
         platform::CFNotificationCenterGetDistributedCenter();
     platform::CFNotificationCenterAddObserver(distributed, this, DeviceAttachedCallback,
-                                              kDeviceAttachedNotif, nullptr,
+                                              kDeviceAttachedNotification, nullptr,
                                               platform::CFNotificationSuspensionBehaviorCoalesce);
     platform::CFNotificationCenterAddObserver(distributed, this, NoDeviceAttachedCallback,
-                                              kNoDevicesAttachedNotif, nullptr,
+                                              kNoDevicesAttachedNotification, nullptr,
                                               platform::CFNotificationSuspensionBehaviorCoalesce);
-    platform::CFNotificationCenterPostNotification(distributed, kPrefPaneStartedNotif,
+    platform::CFNotificationCenterPostNotification(distributed, kPrefPaneStartedNotification,
                                                    kPrefChangeObject, nullptr, true);
     PushSensitivities();
 }
@@ -209,7 +209,7 @@ void AMainPrefController::UpdateScrollDirection(const NSNotification& notificati
 void AMainPrefController::NotifyAgentOfPreferenceChanges(const NSNotification*) {
     const platform::PropertyList settings = fSettingsFile->SettingsAsDict();
     platform::CFNotificationCenterPostNotification(
-        platform::CFNotificationCenterGetDistributedCenter(), kHalvorinAgentNotif,
+        platform::CFNotificationCenterGetDistributedCenter(), kPreferencesChangedNotification,
         kPrefChangeObject, &settings, true);
 }
 

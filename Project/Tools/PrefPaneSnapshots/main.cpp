@@ -49,7 +49,7 @@ void Announce(bool isTarn) {
     const platform::PropertyList userInfo(
         platform::PropertyList::Dictionary{{kIsTarnKey, platform::PropertyList::MakeBoolean(isTarn)}});
     platform::CFNotificationCenterPostNotification(
-        platform::CFNotificationCenterGetDistributedCenter(), kDeviceAttachedNotif, nullptr,
+        platform::CFNotificationCenterGetDistributedCenter(), kDeviceAttachedNotification, nullptr,
         &userInfo, false);
     platform::CFRunLoopGetCurrent()->RunUntilIdle();
 }
