@@ -24,10 +24,29 @@ constexpr std::array<KeyCharacter, 63> kUsLayout = {{
 
 }  // namespace
 
+// Keys that type no character on this system but a private-use function-key
+// character on the Mac's: their names stand in, so that they can be recorded.
+struct KeyText {
+    std::uint16_t keyCode;
+    const char* text;
+};
+constexpr std::array<KeyText, 7> kFunctionKeyTexts = {{{107, "F14"},
+                                                       {113, "F15"},
+                                                       {106, "F16"},
+                                                       {64, "F17"},
+                                                       {79, "F18"},
+                                                       {80, "F19"},
+                                                       {114, "Help"}}};
+
 QString CharactersIgnoringModifiers(std::uint16_t keyCode) {
     for (const KeyCharacter& key : kUsLayout) {
         if (key.keyCode == keyCode) {
             return QString(QLatin1Char(key.character));
+        }
+    }
+    for (const KeyText& key : kFunctionKeyTexts) {
+        if (key.keyCode == keyCode) {
+            return QString::fromLatin1(key.text);
         }
     }
     return {};
@@ -36,6 +55,11 @@ QString CharactersIgnoringModifiers(std::uint16_t keyCode) {
 std::optional<std::uint16_t> KeyCodeForCharacters(const QString& characters) {
     for (const KeyCharacter& key : kUsLayout) {
         if (characters == QLatin1Char(key.character)) {
+            return key.keyCode;
+        }
+    }
+    for (const KeyText& key : kFunctionKeyTexts) {
+        if (characters == QLatin1String(key.text)) {
             return key.keyCode;
         }
     }
