@@ -9,10 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QDir>
-#include <QPixmap>
 #include <QTabWidget>
-#include <cstdio>
 
 #include "ButtonMappingPaneController.h"
 #include "DistributedNotifications.h"
@@ -22,28 +19,10 @@
 #include "MappingInfoPanelController.h"
 #include "PaneNames.h"
 #include "RunLoop.h"
+#include "SnapshotFolder.h"
 #include "TemporaryHome.h"
 
 namespace {
-
-class Snapshots {
-public:
-    explicit Snapshots(QDir folder) : fFolder(std::move(folder)) {}
-
-    void Save(QWidget& widget, const char* name) {
-        QApplication::processEvents();
-        const QString suffix = widget.devicePixelRatioF() > 1.0 ? "@2x.png" : ".png";
-        const QString path = fFolder.filePath(QString::fromLatin1(name) + suffix);
-        const bool saved = widget.grab().save(path);
-        std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
-        fAllSaved = fAllSaved && saved;
-    }
-    bool AllSaved() const { return fAllSaved; }
-
-private:
-    QDir fFolder;
-    bool fAllSaved = true;
-};
 
 void Announce(bool isTarn) {
     const platform::PropertyList userInfo(
@@ -61,19 +40,16 @@ AKeyEvent Key(std::uint16_t code, const char* characters, std::uint32_t flags = 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <folder for the PNG files>\n", argv[0]);
+    if (!SnapshotFolder::Prepare(argc, argv)) {
         return 2;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    QDir folder(QString::fromLocal8Bit(argv[1]));
-    if (!folder.mkpath(".")) {
-        std::fprintf(stderr, "cannot make %s\n", argv[1]);
+    std::optional<SnapshotFolder> folder = SnapshotFolder::Make(argv[1]);
+    if (!folder) {
         return 1;
     }
+    SnapshotFolder& snapshots = *folder;
     platform::ScopedTemporaryHome home;
-    Snapshots snapshots(folder);
     platform::RunLoop& loop = *platform::CFRunLoopGetCurrent();
 
     AMainPrefController pane;
