@@ -38,12 +38,14 @@ std::unique_ptr<DriverInstance> DriverInstance::Start(std::uint32_t vendorId,
                                                       const AccelerationGains& gains,
                                                       HostMessageQueue& messages) {
     IOService* service = OSKext::instantiateForDevice(vendorId, productId);
+    if (service == nullptr) {
+        return nullptr;
+    }
     auto* driver = OSDynamicCast(com_halvorin_OrvandelDriver, service);
     if (driver == nullptr) {
-        if (service != nullptr) {
-            service->terminate();
-            service->release();
-        }
+        // Another module's class serves these ids: not for this host.
+        service->terminate();
+        service->release();
         return nullptr;
     }
     GiveStandardClicks(*driver);
