@@ -66,7 +66,7 @@ struct Outcome {
     std::int32_t status = 0;
 };
 
-class Bus : public ::testing::Test {
+class DriverHostBus : public ::testing::Test {
 protected:
     void SetUp() override {
         system = std::make_unique<PrivateSystemBus>(HALVORIN_DRIVER_BUS_POLICY);
@@ -223,7 +223,7 @@ protected:
     std::string path;
 };
 
-TEST_F(Bus, UnauthorisedCallersChangeNothing) {
+TEST_F(DriverHostBus, UnauthorisedCallersChangeNothing) {
     const std::string denied = SD_BUS_ERROR_ACCESS_DENIED;
     struct Situation {
         const char* what;
@@ -256,7 +256,7 @@ TEST_F(Bus, UnauthorisedCallersChangeNothing) {
     EXPECT_TRUE(Written(keyboard.fds[1]).empty());
 }
 
-TEST_F(Bus, AuthorisedCallsReachTheDriverAndOnlySubscribersHearIt) {
+TEST_F(DriverHostBus, AuthorisedCallsReachTheDriverAndOnlySubscribersHearIt) {
     Authorise();
     EXPECT_EQ(ClassName(kHIDSystemPath), "IOHIDSystem");
     std::uint32_t product = 0;
@@ -310,7 +310,7 @@ TEST_F(Bus, AuthorisedCallsReachTheDriverAndOnlySubscribersHearIt) {
     sd_bus_flush_close_unref(bystander);
 }
 
-TEST_F(Bus, MalformedArgumentsAreRefusedBeforeAnything) {
+TEST_F(DriverHostBus, MalformedArgumentsAreRefusedBeforeAnything) {
     Authorise();
     const std::string invalid = SD_BUS_ERROR_INVALID_ARGS;
     auto nested = [](int depth) {
@@ -357,7 +357,7 @@ TEST_F(Bus, MalformedArgumentsAreRefusedBeforeAnything) {
     EXPECT_EQ(WheelOutput(), 120);
 }
 
-TEST_F(Bus, ALeavingClientLetsGoOfWhatItHeld) {
+TEST_F(DriverHostBus, ALeavingClientLetsGoOfWhatItHeld) {
     Authorise();
     sd_bus* agent = PrivateSystemBus::Connect();
     EXPECT_EQ(Post(agent, NX_FLAGSCHANGED, 0, NX_SHIFTMASK | NX_COMMANDMASK).status, kIOReturnSuccess);

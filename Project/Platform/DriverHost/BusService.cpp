@@ -6,16 +6,20 @@
 #include <cmath>
 #include <cstring>
 
-#include "DriverBus.h"
+#include "BusPropertyList.h"
+#include "HIDSystem.h"
 #include "IOHIDSystemService.h"
 #include "IOService.h"
 #include "Logging.h"
+#include "OSNumber.h"
 #include "OSPropertyList.h"
 #include "PostedEventTranslation.h"
 
 namespace platform {
 
 namespace {
+
+using Record = BusService::Record;
 
 constexpr const char* kActionConfigure = "org.halvorin.driver1.configure";
 constexpr const char* kActionPostEvents = "org.halvorin.driver1.post-events";
@@ -80,18 +84,23 @@ int GetProperties(sd_bus*, const char*, const char*, const char*, sd_bus_message
         OSSafeReleaseNULL(dictionary);
         service->release();
     }
-    return driverbus::AppendDictionaryContents(reply, properties, error);
+    static const PropertyList::Dictionary kNone;
+    const PropertyList::Dictionary* dictionary = properties.AsDictionary();
+    const int status = AppendPropertyListContents(reply, dictionary ? *dictionary : kNone);
+    return status < 0 ? sd_bus_error_set_errno(error, status) : status;
 }
 
 // ---- Service methods ----
 
 int SetProperties(sd_bus_message* call, void* userdata, sd_bus_error* error) {
     Record& record = RecordOf(userdata);
-    auto properties = driverbus::ReadVariant(call, error);
-    if (!properties) {
-        return -EINVAL;
+    const BusPropertyListResult properties = ReadPropertyList(call);
+    if (!properties.Ok()) {
+        return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "Unusable property list: %.*s",
+                                 static_cast<int>(properties.reason.size()),
+                                 properties.reason.data());
     }
-    std::shared_ptr<OSObject> object(CreateOSObject(*properties), [](OSObject* o) {
+    std::shared_ptr<OSObject> object(CreateOSObject(properties.value), [](OSObject* o) {
         OSSafeReleaseNULL(o);
     });
     if (object == nullptr) {
