@@ -19,13 +19,12 @@
 #include <thread>
 
 #include "AccelerationGain.h"
+#include "AllocationCount.h"
 #include "DriverInstance.h"
 #include "HostMessageQueue.h"
 #include "MouseHost.h"
 #include "OSKext.h"
 #include "OrvandelDriver.h"
-
-#include "AllocationCount.h"
 
 namespace {
 
@@ -51,9 +50,7 @@ struct Seams {
             close(fd);
         }
     }
-    void SendFrame() const {
-        benchmark::DoNotOptimize(write(in[1], kFrame.data(), sizeof kFrame));
-    }
+    void SendFrame() const { benchmark::DoNotOptimize(write(in[1], kFrame.data(), sizeof kFrame)); }
     void Drain() const {
         std::array<input_event, 16> buffer;
         benchmark::DoNotOptimize(read(out[1], buffer.data(), sizeof buffer));
@@ -80,7 +77,8 @@ void BM_HostFrame(benchmark::State& state) {
     platform::HostMessageQueue messages;
     OSKext::load(kOrvandelDriverModule);
     {
-        auto instance = DriverInstance::Start(HALVORIN_VENDOR_ID, 401, seams.out[0], gains, messages);
+        auto instance =
+            DriverInstance::Start(HALVORIN_VENDOR_ID, 401, seams.out[0], gains, messages);
         const std::uint64_t before = AllocationCount();
         for (auto _ : state) {
             seams.SendFrame();

@@ -151,8 +151,8 @@ protected:
     }
 
     // Calls with the arguments appended by append (the call object given).
-    Outcome Call(sd_bus* from, const std::string& object, const char* interface,
-                 const char* member, const std::function<void(sd_bus_message*)>& append) {
+    Outcome Call(sd_bus* from, const std::string& object, const char* interface, const char* member,
+                 const std::function<void(sd_bus_message*)>& append) {
         sd_bus_message* call = nullptr;
         sd_bus_message* reply = nullptr;
         sd_bus_error error = SD_BUS_ERROR_NULL;
@@ -181,11 +181,10 @@ protected:
                     [&](sd_bus_message* m) { sd_bus_message_append(m, "sd", key, value); });
     }
     Outcome Post(sd_bus* from, std::uint32_t type, std::uint16_t keyCode, std::uint32_t flags) {
-        return Call(from, kHIDSystemPath, kHIDSystemInterface, "PostEvent",
-                    [&](sd_bus_message* m) {
-                        sd_bus_message_append(m, "unnqiuu", type, std::int16_t{0}, std::int16_t{0},
-                                              keyCode, 0, flags, 0U);
-                    });
+        return Call(from, kHIDSystemPath, kHIDSystemInterface, "PostEvent", [&](sd_bus_message* m) {
+            sd_bus_message_append(m, "unnqiuu", type, std::int16_t{0}, std::int16_t{0}, keyCode, 0,
+                                  flags, 0U);
+        });
     }
     Outcome Subscribe(sd_bus* from) {
         return Call(from, path, kServiceInterface, "Subscribe", [](sd_bus_message*) {});
@@ -277,14 +276,15 @@ TEST_F(DriverHostBus, AuthorisedCallsReachTheDriverAndOnlySubscribersHearIt) {
                                "type='signal',interface='org.halvorin.Driver1.Service'", nullptr,
                                nullptr),
               0);
-    ASSERT_GE(sd_bus_add_match(client, nullptr,
-                               "type='signal',interface='org.halvorin.Driver1.Service'", nullptr,
-                               nullptr),
-              0);
+    ASSERT_GE(
+        sd_bus_add_match(client, nullptr, "type='signal',interface='org.halvorin.Driver1.Service'",
+                         nullptr, nullptr),
+        0);
     EXPECT_EQ(Subscribe(client).error, "");
     instance->End();
 
-    auto nextMessage = [](sd_bus* bus, std::chrono::milliseconds limit) -> std::optional<std::uint32_t> {
+    auto nextMessage = [](sd_bus* bus,
+                          std::chrono::milliseconds limit) -> std::optional<std::uint32_t> {
         const auto deadline = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < deadline) {
             sd_bus_message* m = nullptr;
@@ -304,7 +304,8 @@ TEST_F(DriverHostBus, AuthorisedCallsReachTheDriverAndOnlySubscribersHearIt) {
         }
         return std::nullopt;
     };
-    EXPECT_EQ(nextMessage(client, 10s), std::optional<std::uint32_t>(kIOMessageServiceIsTerminated));
+    EXPECT_EQ(nextMessage(client, 10s),
+              std::optional<std::uint32_t>(kIOMessageServiceIsTerminated));
     EXPECT_EQ(nextMessage(bystander, 300ms), std::nullopt);
     EXPECT_EQ(SetReverseScroll(client, path).error, SD_BUS_ERROR_UNKNOWN_OBJECT);
     sd_bus_flush_close_unref(bystander);
@@ -334,20 +335,28 @@ TEST_F(DriverHostBus, MalformedArgumentsAreRefusedBeforeAnything) {
         std::function<Outcome()> call;
         std::string error;
     } cases[] = {
-        {"an object path", [&] { return Call(client, path, kServiceInterface, "SetProperties",
-                                             [](sd_bus_message* m) { sd_bus_message_append(m, "v", "o", "/x"); }); },
+        {"an object path",
+         [&] {
+             return Call(client, path, kServiceInterface, "SetProperties",
+                         [](sd_bus_message* m) { sd_bus_message_append(m, "v", "o", "/x"); });
+         },
          invalid},
-        {"a real number", [&] { return Call(client, path, kServiceInterface, "SetProperties",
-                                            [](sd_bus_message* m) { sd_bus_message_append(m, "v", "d", 1.5); }); },
+        {"a real number",
+         [&] {
+             return Call(client, path, kServiceInterface, "SetProperties",
+                         [](sd_bus_message* m) { sd_bus_message_append(m, "v", "d", 1.5); });
+         },
          invalid},
-        {"nested too deep", [&] { return Call(client, path, kServiceInterface, "SetProperties", nested(12)); },
+        {"nested too deep",
+         [&] { return Call(client, path, kServiceInterface, "SetProperties", nested(12)); },
          invalid},
-        {"an unknown acceleration", [&] { return SetAcceleration(client, "HIDTrackpadAcceleration", 1.0); },
-         invalid},
-        {"an acceleration not a number", [&] { return SetAcceleration(client, "HIDMouseAcceleration", NAN); },
-         invalid},
+        {"an unknown acceleration",
+         [&] { return SetAcceleration(client, "HIDTrackpadAcceleration", 1.0); }, invalid},
+        {"an acceleration not a number",
+         [&] { return SetAcceleration(client, "HIDMouseAcceleration", NAN); }, invalid},
         {"an event type never posted", [&] { return Post(client, 99, 0, 0); }, invalid},
-        {"an unknown object", [&] { return SetReverseScroll(client, std::string(kServicePathPrefix) + "/999"); },
+        {"an unknown object",
+         [&] { return SetReverseScroll(client, std::string(kServicePathPrefix) + "/999"); },
          SD_BUS_ERROR_UNKNOWN_OBJECT},
     };
     for (const Case& c : cases) {
@@ -360,10 +369,12 @@ TEST_F(DriverHostBus, MalformedArgumentsAreRefusedBeforeAnything) {
 TEST_F(DriverHostBus, ALeavingClientLetsGoOfWhatItHeld) {
     Authorise();
     sd_bus* agent = PrivateSystemBus::Connect();
-    EXPECT_EQ(Post(agent, NX_FLAGSCHANGED, 0, NX_SHIFTMASK | NX_COMMANDMASK).status, kIOReturnSuccess);
+    EXPECT_EQ(Post(agent, NX_FLAGSCHANGED, 0, NX_SHIFTMASK | NX_COMMANDMASK).status,
+              kIOReturnSuccess);
     EXPECT_EQ(Post(client, NX_FLAGSCHANGED, 0, NX_SHIFTMASK).status, kIOReturnSuccess);
     EXPECT_EQ(Post(agent, NX_LMOUSEDOWN, 0, 0).status, kIOReturnSuccess);
-    EXPECT_EQ(Written(keyboard.fds[1], 5).size(), 5U);  // two modifiers, a report, a button, a report
+    EXPECT_EQ(Written(keyboard.fds[1], 5).size(),
+              5U);  // two modifiers, a report, a button, a report
     sd_bus_flush_close_unref(agent);
     // The other client still holds shift.
     const std::vector<std::array<int, 3>> released = {

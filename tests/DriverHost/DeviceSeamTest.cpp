@@ -30,8 +30,12 @@ std::ostream& operator<<(std::ostream& out, const Ev& e) {
     return out << "{" << e.type << "," << e.code << "," << e.value << "}";
 }
 constexpr Ev Syn{EV_SYN, SYN_REPORT, 0};
-constexpr Ev Rel(std::uint16_t code, std::int32_t value) { return {EV_REL, code, value}; }
-constexpr Ev Key(std::uint16_t code, std::int32_t value) { return {EV_KEY, code, value}; }
+constexpr Ev Rel(std::uint16_t code, std::int32_t value) {
+    return {EV_REL, code, value};
+}
+constexpr Ev Key(std::uint16_t code, std::int32_t value) {
+    return {EV_KEY, code, value};
+}
 
 class Sockets {
 public:
@@ -101,7 +105,8 @@ TEST_F(DeviceSeam, FramesBecomeVirtualPointerEvents) {
         {"motion", {Rel(REL_X, 3), Rel(REL_Y, -2), Syn}, {Rel(REL_X, 3), Rel(REL_Y, -2), Syn}},
         {"deltas of one frame add up", {Rel(REL_X, 1), Rel(REL_X, 2), Syn}, {Rel(REL_X, 3), Syn}},
         {"press and release in the standard click layout",
-         {Key(BTN_LEFT, 1), Syn, Key(BTN_MIDDLE, 1), Syn, Key(BTN_LEFT, 0), Key(BTN_MIDDLE, 0), Syn},
+         {Key(BTN_LEFT, 1), Syn, Key(BTN_MIDDLE, 1), Syn, Key(BTN_LEFT, 0), Key(BTN_MIDDLE, 0),
+          Syn},
          {Key(BTN_LEFT, 1), Syn, Key(BTN_MIDDLE, 1), Syn, Key(BTN_LEFT, 0), Key(BTN_MIDDLE, 0),
           Syn}},
         {"wheel notches, their hi-res twins ignored on input",
@@ -109,8 +114,13 @@ TEST_F(DeviceSeam, FramesBecomeVirtualPointerEvents) {
          {Rel(REL_WHEEL_HI_RES, -120), Rel(REL_WHEEL, -1), Rel(REL_HWHEEL_HI_RES, 240),
           Rel(REL_HWHEEL, 2), Syn}},
         {"a frame torn by SYN_DROPPED is thrown away up to its report",
-         {Rel(REL_X, 5), {EV_SYN, SYN_DROPPED, 0}, Rel(REL_X, 7), Key(BTN_LEFT, 1), Syn,
-          Rel(REL_Y, 1), Syn},
+         {Rel(REL_X, 5),
+          {EV_SYN, SYN_DROPPED, 0},
+          Rel(REL_X, 7),
+          Key(BTN_LEFT, 1),
+          Syn,
+          Rel(REL_Y, 1),
+          Syn},
          {Rel(REL_Y, 1), Syn}},
         {"a frame with nothing to forward writes nothing", {Rel(REL_WHEEL_HI_RES, 60), Syn}, {}},
     };
@@ -140,8 +150,7 @@ TEST_F(DeviceSeam, GainKeepsTheFractionPerAxis) {
 TEST_F(DeviceSeam, EndingMidPressLeavesNothingHeld) {
     Send({Key(BTN_LEFT, 1), Syn, Key(BTN_RIGHT, 1), Syn});
     instance->End();
-    EXPECT_EQ(ReadAll(out.fds[1]),
-              (std::vector<Ev>{Key(BTN_LEFT, 0), Key(BTN_RIGHT, 0), Syn}));
+    EXPECT_EQ(ReadAll(out.fds[1]), (std::vector<Ev>{Key(BTN_LEFT, 0), Key(BTN_RIGHT, 0), Syn}));
     EXPECT_EQ(KindsOf(Messages()), kLifeEndingMidPress);
     EXPECT_EQ(IOService::copyServiceWithID(instance->RegistryId()), nullptr);
 }
@@ -150,8 +159,13 @@ TEST(AccelerationGain, CurveThroughTheSensitivityTable) {
     struct Case {
         double acceleration;
         std::optional<double> gain;
-    } cases[] = {{0.875, 1.0}, {0.0, 0.25},       {3.0, 0.25 + 18.0 / 7.0}, {-5.0, 0.25},
-                 {9.0, 0.25 + 18.0 / 7.0}, {NAN, std::nullopt}, {INFINITY, std::nullopt}};
+    } cases[] = {{0.875, 1.0},
+                 {0.0, 0.25},
+                 {3.0, 0.25 + 18.0 / 7.0},
+                 {-5.0, 0.25},
+                 {9.0, 0.25 + 18.0 / 7.0},
+                 {NAN, std::nullopt},
+                 {INFINITY, std::nullopt}};
     for (const Case& c : cases) {
         const auto gain = GainForAcceleration(c.acceleration);
         ASSERT_EQ(gain.has_value(), c.gain.has_value()) << c.acceleration;

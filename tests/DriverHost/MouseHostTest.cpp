@@ -56,18 +56,37 @@ std::string MouseIoctls(std::initializer_list<int> held) {
     std::string none8 = Bits({}, 8);
     return "EVIOCGVERSION 0 01000100\n"
            "EVIOCGID 0 0300F0FF92010001\n"
-           "EVIOCGNAME(0) 11 " + Text("Test Mouse") + "\n"
-           "EVIOCGPHYS(0) 13 " + Text("usb-1/input0") + "\n"
-           "EVIOCGUNIQ(0) 1 " + Text("") + "\n"
-           "EVIOCGBIT(0) 8 " + Bits({EV_SYN, EV_KEY, EV_REL}, 8) + "\n"
-           "EVIOCGBIT(1) 96 " + Bits({BTN_LEFT, BTN_RIGHT, BTN_MIDDLE, BTN_SIDE, BTN_EXTRA}, 96) + "\n"
-           "EVIOCGBIT(2) 8 " + Bits({REL_X, REL_Y, REL_WHEEL, REL_HWHEEL}, 8) + "\n"
-           "EVIOCGBIT(3) 8 " + none8 + "\nEVIOCGBIT(4) 8 " + none8 + "\nEVIOCGBIT(5) 8 " + none8 +
-           "\nEVIOCGBIT(17) 8 " + none8 + "\nEVIOCGBIT(18) 8 " + none8 +
-           "\nEVIOCGBIT(21) 16 " + Bits({}, 16) + "\n"
-           "EVIOCGPROP(0) 8 " + Bits({INPUT_PROP_POINTER}, 8) + "\n"
-           "EVIOCGKEY(0) 96 " + Bits(held, 96) + "\n"
-           "EVIOCGLED(0) 8 " + none8 + "\nEVIOCGSW(0) 8 " + none8 + "\n";
+           "EVIOCGNAME(0) 11 " +
+           Text("Test Mouse") +
+           "\n"
+           "EVIOCGPHYS(0) 13 " +
+           Text("usb-1/input0") +
+           "\n"
+           "EVIOCGUNIQ(0) 1 " +
+           Text("") +
+           "\n"
+           "EVIOCGBIT(0) 8 " +
+           Bits({EV_SYN, EV_KEY, EV_REL}, 8) +
+           "\n"
+           "EVIOCGBIT(1) 96 " +
+           Bits({BTN_LEFT, BTN_RIGHT, BTN_MIDDLE, BTN_SIDE, BTN_EXTRA}, 96) +
+           "\n"
+           "EVIOCGBIT(2) 8 " +
+           Bits({REL_X, REL_Y, REL_WHEEL, REL_HWHEEL}, 8) +
+           "\n"
+           "EVIOCGBIT(3) 8 " +
+           none8 + "\nEVIOCGBIT(4) 8 " + none8 + "\nEVIOCGBIT(5) 8 " + none8 +
+           "\nEVIOCGBIT(17) 8 " + none8 + "\nEVIOCGBIT(18) 8 " + none8 + "\nEVIOCGBIT(21) 16 " +
+           Bits({}, 16) +
+           "\n"
+           "EVIOCGPROP(0) 8 " +
+           Bits({INPUT_PROP_POINTER}, 8) +
+           "\n"
+           "EVIOCGKEY(0) 96 " +
+           Bits(held, 96) +
+           "\n"
+           "EVIOCGLED(0) 8 " +
+           none8 + "\nEVIOCGSW(0) 8 " + none8 + "\n";
 }
 
 class FakeSocketPointer final : public VirtualDevice {
@@ -106,14 +125,15 @@ protected:
     std::string AddMouse(int n, const char* vendor, const char* product,
                          std::initializer_list<int> held, const std::string& events) {
         const std::string usb = "/devices/usb1/1-" + std::to_string(n);
-        const std::string input = usb + "/1-" + std::to_string(n) + ":1.0/input/input" + std::to_string(n);
+        const std::string input =
+            usb + "/1-" + std::to_string(n) + ":1.0/input/input" + std::to_string(n);
         const std::string node = "event" + std::to_string(n);
-        const std::string tree = "P: " + usb + "\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nA: idVendor=" +
-                                 vendor + "\nA: idProduct=" + product + "\n\nP: " + input +
-                                 "\nE: SUBSYSTEM=input\nA: name=Test Mouse\nA: phys=usb-1/input0\n\nP: " +
-                                 input + "/" + node + "\nN: input/" + node +
-                                 "\nE: DEVNAME=/dev/input/" + node + "\nE: SUBSYSTEM=input\nA: dev=13:" +
-                                 std::to_string(64 + n) + "\n";
+        const std::string tree =
+            "P: " + usb + "\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nA: idVendor=" + vendor +
+            "\nA: idProduct=" + product + "\n\nP: " + input +
+            "\nE: SUBSYSTEM=input\nA: name=Test Mouse\nA: phys=usb-1/input0\n\nP: " + input + "/" +
+            node + "\nN: input/" + node + "\nE: DEVNAME=/dev/input/" + node +
+            "\nE: SUBSYSTEM=input\nA: dev=13:" + std::to_string(64 + n) + "\n";
         GError* error = nullptr;
         EXPECT_TRUE(umockdev_testbed_add_from_string(testbed, tree.c_str(), &error));
         const std::string devnode = "/dev/input/" + node;
@@ -122,7 +142,8 @@ protected:
         EXPECT_TRUE(umockdev_testbed_load_ioctl(testbed, devnode.c_str(), ioctls.c_str(), &error));
         const std::string recording = std::string(directory) + "/" + node + ".events";
         std::ofstream(recording) << events;
-        EXPECT_TRUE(umockdev_testbed_load_evemu_events(testbed, devnode.c_str(), recording.c_str(), &error));
+        EXPECT_TRUE(umockdev_testbed_load_evemu_events(testbed, devnode.c_str(), recording.c_str(),
+                                                       &error));
         return "/sys" + input + "/" + node;
     }
 
@@ -194,12 +215,13 @@ TEST_F(MouseHostTest, DiscoversOnlyTheFamilysMice) {
 TEST_F(MouseHostTest, ServesAMouseAndUnplugMidPressLeavesNothingHeld) {
     const std::string node = AddMouse(1, "fff0", "0192", {}, kMotionThenPress);
     StartHost();
-    EXPECT_EQ(PointerOutput(4), (std::vector<std::array<int, 3>>{
-                                    {EV_REL, REL_X, 5}, {EV_SYN, SYN_REPORT, 0},
-                                    {EV_KEY, BTN_LEFT, 1}, {EV_SYN, SYN_REPORT, 0}}));
-    umockdev_testbed_uevent(testbed, node.c_str(), "remove");
-    EXPECT_EQ(PointerOutput(2), (std::vector<std::array<int, 3>>{{EV_KEY, BTN_LEFT, 0},
+    EXPECT_EQ(PointerOutput(4), (std::vector<std::array<int, 3>>{{EV_REL, REL_X, 5},
+                                                                 {EV_SYN, SYN_REPORT, 0},
+                                                                 {EV_KEY, BTN_LEFT, 1},
                                                                  {EV_SYN, SYN_REPORT, 0}}));
+    umockdev_testbed_uevent(testbed, node.c_str(), "remove");
+    EXPECT_EQ(PointerOutput(2),
+              (std::vector<std::array<int, 3>>{{EV_KEY, BTN_LEFT, 0}, {EV_SYN, SYN_REPORT, 0}}));
     EXPECT_EQ(KindsOf(Messages(4)), kLifeEndingMidPress);
 }
 
@@ -213,8 +235,8 @@ TEST_F(MouseHostTest, APluggedMouseIsTakenOnceItsButtonsAreUp) {
     const auto added = Messages(1);
     ASSERT_EQ(added.size(), 1U);
     EXPECT_EQ(added[0].kind, HostMessage::Kind::Added);
-    EXPECT_EQ(PointerOutput(2), (std::vector<std::array<int, 3>>{{EV_REL, REL_Y, -3},
-                                                                 {EV_SYN, SYN_REPORT, 0}}));
+    EXPECT_EQ(PointerOutput(2),
+              (std::vector<std::array<int, 3>>{{EV_REL, REL_Y, -3}, {EV_SYN, SYN_REPORT, 0}}));
 }
 
 }  // namespace

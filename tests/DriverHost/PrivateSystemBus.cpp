@@ -32,11 +32,13 @@ PrivateSystemBus::PrivateSystemBus(const std::string& policyFile) {
     fDirectory = pattern;
     const std::string config = fDirectory + "/bus.conf";
     const std::string socket = fDirectory + "/bus";
-    std::ofstream(config) << R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
+    std::ofstream(config)
+        << R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>system</type>
-  <listen>unix:path=)" << socket << R"(</listen>
+  <listen>unix:path=)"
+        << socket << R"(</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
     <allow user="*"/>
@@ -50,7 +52,8 @@ PrivateSystemBus::PrivateSystemBus(const std::string& policyFile) {
     <allow receive_type="error"/>
     <allow receive_type="signal"/>
   </policy>
-  <include>)" << policyFile << R"(</include>
+  <include>)"
+        << policyFile << R"(</include>
 </busconfig>
 )";
     setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + socket).c_str(), 1);

@@ -100,9 +100,8 @@ int SetProperties(sd_bus_message* call, void* userdata, sd_bus_error* error) {
                                  static_cast<int>(properties.reason.size()),
                                  properties.reason.data());
     }
-    std::shared_ptr<OSObject> object(CreateOSObject(properties.value), [](OSObject* o) {
-        OSSafeReleaseNULL(o);
-    });
+    std::shared_ptr<OSObject> object(CreateOSObject(properties.value),
+                                     [](OSObject* o) { OSSafeReleaseNULL(o); });
     if (object == nullptr) {
         return InvalidArgs(error, "The properties have no driver form");
     }
@@ -110,8 +109,7 @@ int SetProperties(sd_bus_message* call, void* userdata, sd_bus_error* error) {
     record.owner->Authorise(call, kActionConfigure, [id, object](sd_bus_message* granted) {
         IOService* service = id == 0 ? nullptr : IOService::copyServiceWithID(id);
         if (service == nullptr) {
-            sd_bus_reply_method_errorf(granted, SD_BUS_ERROR_UNKNOWN_OBJECT,
-                                       "The service is gone");
+            sd_bus_reply_method_errorf(granted, SD_BUS_ERROR_UNKNOWN_OBJECT, "The service is gone");
             return;
         }
         const IOReturn status = service->setProperties(object.get());
@@ -153,8 +151,8 @@ int PostEvent(sd_bus_message* call, void* userdata, sd_bus_error* error) {
     std::int32_t clickCount = 0;
     std::uint32_t eventFlags = 0;
     std::uint32_t options = 0;
-    if (sd_bus_message_read(call, "unnqiuu", &eventType, &x, &y, &keyCode, &clickCount,
-                            &eventFlags, &options) < 0) {
+    if (sd_bus_message_read(call, "unnqiuu", &eventType, &x, &y, &keyCode, &clickCount, &eventFlags,
+                            &options) < 0) {
         return InvalidArgs(error, "Malformed event");
     }
     auto action = TranslatePostedEvent(eventType, keyCode, eventFlags);
@@ -166,10 +164,9 @@ int PostEvent(sd_bus_message* call, void* userdata, sd_bus_error* error) {
         const std::string client = sd_bus_message_get_sender(granted);
         const auto now = PostedEvents::Clock::now();
         PostedEvents& posted = owner->Posted();
-        const IOReturn status =
-            action.kind == PostedAction::Kind::Modifiers
-                ? posted.HoldModifiers(client, action.modifiers, now)
-                : posted.Press(client, action.code, action.down, now);
+        const IOReturn status = action.kind == PostedAction::Kind::Modifiers
+                                    ? posted.HoldModifiers(client, action.modifiers, now)
+                                    : posted.Press(client, action.code, action.down, now);
         ReplyStatus(granted, status);
     });
     return 1;
@@ -247,8 +244,8 @@ int NameOwnerChanged(sd_bus_message* signal, void* userdata, sd_bus_error*) {
     const char* name = nullptr;
     const char* oldOwner = nullptr;
     const char* newOwner = nullptr;
-    if (sd_bus_message_read(signal, "sss", &name, &oldOwner, &newOwner) >= 0 &&
-        name[0] == ':' && newOwner[0] == '\0') {
+    if (sd_bus_message_read(signal, "sss", &name, &oldOwner, &newOwner) >= 0 && name[0] == ':' &&
+        newOwner[0] == '\0') {
         static_cast<BusService*>(userdata)->ClientLeft(name);
     }
     return 0;
@@ -293,9 +290,9 @@ int BusService::Start() {
                      slot);
     }
     if (status >= 0) {
-        status = add(sd_bus_add_node_enumerator(fBus, &slot, kServicePathPrefix,
-                                                EnumerateInstances, this),
-                     slot);
+        status = add(
+            sd_bus_add_node_enumerator(fBus, &slot, kServicePathPrefix, EnumerateInstances, this),
+            slot);
     }
     if (status >= 0) {
         status = add(sd_bus_add_object_vtable(fBus, &slot, kHIDSystemPath, kServiceInterface,
@@ -308,10 +305,10 @@ int BusService::Start() {
                      slot);
     }
     if (status >= 0) {
-        status = add(sd_bus_match_signal(fBus, &slot, "org.freedesktop.DBus",
-                                         "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                         "NameOwnerChanged", NameOwnerChanged, this),
-                     slot);
+        status = add(
+            sd_bus_match_signal(fBus, &slot, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                "org.freedesktop.DBus", "NameOwnerChanged", NameOwnerChanged, this),
+            slot);
     }
     if (status >= 0) {
         status = sd_bus_request_name(fBus, kDriverBusName, 0);
@@ -370,9 +367,15 @@ void BusService::DrainMessages() {
     HostMessage message;
     while (fMessages.Pop(message)) {
         switch (message.kind) {
-            case HostMessage::Kind::Added: Added(message.registryId); break;
-            case HostMessage::Kind::Message: Deliver(message); break;
-            case HostMessage::Kind::Removed: Removed(message.registryId); break;
+            case HostMessage::Kind::Added:
+                Added(message.registryId);
+                break;
+            case HostMessage::Kind::Message:
+                Deliver(message);
+                break;
+            case HostMessage::Kind::Removed:
+                Removed(message.registryId);
+                break;
         }
     }
     if (const std::uint64_t dropped = fMessages.TakeDroppedCount(); dropped != 0) {

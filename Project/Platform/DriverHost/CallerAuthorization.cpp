@@ -119,8 +119,7 @@ void AskNextSession(Request* request) {
     request->sessions.pop_back();
     sd_bus_message* call = NewCall(request->bus, "org.freedesktop.login1", path.c_str(),
                                    "org.freedesktop.DBus.Properties", "GetAll");
-    if (call != nullptr &&
-        sd_bus_message_append(call, "s", "org.freedesktop.login1.Session") < 0) {
+    if (call != nullptr && sd_bus_message_append(call, "s", "org.freedesktop.login1.Session") < 0) {
         call = sd_bus_message_unref(call);
     }
     Send(request, call, SessionAnswered);

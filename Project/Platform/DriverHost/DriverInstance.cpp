@@ -62,12 +62,11 @@ DriverInstance::DriverInstance(com_halvorin_OrvandelDriver* driver, int pointerD
       fRegistryId(driver->getRegistryEntryID()) {
     fDriver->setEventSink(&fPointer);
     const std::uint64_t id = fRegistryId;
-    fDriver->registerInterest(::kIOGeneralInterest,
-                              [&messages, id](IOService&, std::uint32_t type, void* argument,
-                                              std::size_t) {
-                                  messages.Push({HostMessage::Kind::Message, id, type,
-                                                 reinterpret_cast<std::uintptr_t>(argument)});
-                              });
+    fDriver->registerInterest(::kIOGeneralInterest, [&messages, id](IOService&, std::uint32_t type,
+                                                                    void* argument, std::size_t) {
+        messages.Push(
+            {HostMessage::Kind::Message, id, type, reinterpret_cast<std::uintptr_t>(argument)});
+    });
     fMessages.Push({HostMessage::Kind::Added, fRegistryId, 0, 0});
 }
 

@@ -7,8 +7,7 @@
 
 namespace platform {
 
-HostMessageQueue::HostMessageQueue()
-    : fEventFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+HostMessageQueue::HostMessageQueue() : fEventFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     if (fEventFd < 0) {
         throw std::system_error(errno, std::generic_category(), "eventfd");
     }

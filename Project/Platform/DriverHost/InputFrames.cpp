@@ -12,8 +12,7 @@ UnsignedWide Timestamp(const input_event& event) {
     const std::uint64_t nanoseconds =
         static_cast<std::uint64_t>(event.input_event_sec) * 1'000'000'000U +
         static_cast<std::uint64_t>(event.input_event_usec) * 1'000U;
-    return {static_cast<std::uint32_t>(nanoseconds >> 32),
-            static_cast<std::uint32_t>(nanoseconds)};
+    return {static_cast<std::uint32_t>(nanoseconds >> 32), static_cast<std::uint32_t>(nanoseconds)};
 }
 
 }  // namespace
@@ -37,11 +36,20 @@ void InputFrames::Feed(const input_event& event) {
     }
     if (event.type == EV_REL) {
         switch (event.code) {
-            case REL_X: fDx += event.value; break;
-            case REL_Y: fDy += event.value; break;
-            case REL_WHEEL: fWheel += event.value; break;
-            case REL_HWHEEL: fHWheel += event.value; break;
-            default: break;
+            case REL_X:
+                fDx += event.value;
+                break;
+            case REL_Y:
+                fDy += event.value;
+                break;
+            case REL_WHEEL:
+                fWheel += event.value;
+                break;
+            case REL_HWHEEL:
+                fHWheel += event.value;
+                break;
+            default:
+                break;
         }
     } else if (event.type == EV_KEY && event.code >= BTN_MOUSE &&
                event.code < BTN_MOUSE + kButtonCount) {

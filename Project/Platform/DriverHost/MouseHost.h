@@ -21,7 +21,8 @@ public:
     virtual int Descriptor() const = 0;
 };
 // Makes the virtual pointer of a new instance; null when that fails.
-using VirtualPointerFactory = std::function<std::unique_ptr<VirtualDevice>(const std::string& name)>;
+using VirtualPointerFactory =
+    std::function<std::unique_ptr<VirtualDevice>(const std::string& name)>;
 // The real one: uinput.
 std::unique_ptr<VirtualDevice> CreateUinputPointer(const std::string& name);
 

@@ -23,7 +23,8 @@ std::optional<PostedAction> TranslatePostedEvent(std::uint32_t eventType, std::u
         }
         case NX_FLAGSCHANGED: {
             const ModifierKeys keys = ModifierEvdevKeysForFlags(eventFlags);
-            return PostedAction{PostedAction::Kind::Modifiers, 0, false, {keys.begin(), keys.end()}};
+            return PostedAction{
+                PostedAction::Kind::Modifiers, 0, false, {keys.begin(), keys.end()}};
         }
         case NX_LMOUSEDOWN:
         case NX_LMOUSEUP:

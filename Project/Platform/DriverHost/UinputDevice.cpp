@@ -15,7 +15,8 @@ constexpr int kPointerProduct = 0x4801;
 constexpr int kKeyboardProduct = 0x4802;
 
 void EnablePointer(libevdev* device, int lastButton) {
-    for (unsigned code : {REL_X, REL_Y, REL_WHEEL, REL_HWHEEL, REL_WHEEL_HI_RES, REL_HWHEEL_HI_RES}) {
+    for (unsigned code :
+         {REL_X, REL_Y, REL_WHEEL, REL_HWHEEL, REL_WHEEL_HI_RES, REL_HWHEEL_HI_RES}) {
         libevdev_enable_event_code(device, EV_REL, code, nullptr);
     }
     for (int code = BTN_LEFT; code <= lastButton; ++code) {

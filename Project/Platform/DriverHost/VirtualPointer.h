@@ -26,8 +26,8 @@ public:
     void ReleaseButtons();
 
 private:
-    void Scroll(std::int32_t notches, std::uint16_t code, std::uint16_t hiResCode,
-                GainedAxis& axis, NotchCounter& counter, double gain);
+    void Scroll(std::int32_t notches, std::uint16_t code, std::uint16_t hiResCode, GainedAxis& axis,
+                NotchCounter& counter, double gain);
 
     EventWriter fWriter;
     const AccelerationGains& fGains;
