@@ -107,7 +107,12 @@ int SetProperties(sd_bus_message* call, void* userdata, sd_bus_error* error) {
     }
     const std::uint64_t id = record.id;
     record.owner->Authorise(call, kActionConfigure, [id, object](sd_bus_message* granted) {
-        IOService* service = id == 0 ? nullptr : IOService::copyServiceWithID(id);
+        if (id == 0) {
+            // The HID system takes no properties, as the base service.
+            ReplyStatus(granted, kIOReturnUnsupported);
+            return;
+        }
+        IOService* service = IOService::copyServiceWithID(id);
         if (service == nullptr) {
             sd_bus_reply_method_errorf(granted, SD_BUS_ERROR_UNKNOWN_OBJECT, "The service is gone");
             return;
@@ -276,40 +281,36 @@ BusService::~BusService() {
 }
 
 int BusService::Start() {
-    auto add = [this](int status, sd_bus_slot* slot) {
-        if (status >= 0) {
+    int status = 0;
+    // Each step attaches one slot, kept until the service goes.
+    auto attach = [this, &status](auto&& step) {
+        sd_bus_slot* slot = nullptr;
+        if (status >= 0 && (status = step(&slot)) >= 0) {
             fSlots.push_back(slot);
         }
-        return status;
     };
-    sd_bus_slot* slot = nullptr;
-    int status = add(sd_bus_add_object_manager(fBus, &slot, kDriverRootPath), slot);
-    if (status >= 0) {
-        status = add(sd_bus_add_fallback_vtable(fBus, &slot, kServicePathPrefix, kServiceInterface,
-                                                kServiceVtable, FindInstance, this),
-                     slot);
-    }
-    if (status >= 0) {
-        status = add(
-            sd_bus_add_node_enumerator(fBus, &slot, kServicePathPrefix, EnumerateInstances, this),
-            slot);
-    }
-    if (status >= 0) {
-        status = add(sd_bus_add_object_vtable(fBus, &slot, kHIDSystemPath, kServiceInterface,
-                                              kServiceVtable, &fHIDSystem),
-                     slot);
-    }
-    if (status >= 0) {
-        status = add(sd_bus_add_object_vtable(fBus, &slot, kHIDSystemPath, kHIDSystemInterface,
-                                              kHIDSystemVtable, &fHIDSystem),
-                     slot);
-    }
-    if (status >= 0) {
-        status = add(
-            sd_bus_match_signal(fBus, &slot, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                "org.freedesktop.DBus", "NameOwnerChanged", NameOwnerChanged, this),
-            slot);
-    }
+    attach(
+        [&](sd_bus_slot** slot) { return sd_bus_add_object_manager(fBus, slot, kDriverRootPath); });
+    attach([&](sd_bus_slot** slot) {
+        return sd_bus_add_fallback_vtable(fBus, slot, kServicePathPrefix, kServiceInterface,
+                                          kServiceVtable, FindInstance, this);
+    });
+    attach([&](sd_bus_slot** slot) {
+        return sd_bus_add_node_enumerator(fBus, slot, kServicePathPrefix, EnumerateInstances, this);
+    });
+    attach([&](sd_bus_slot** slot) {
+        return sd_bus_add_object_vtable(fBus, slot, kHIDSystemPath, kServiceInterface,
+                                        kServiceVtable, &fHIDSystem);
+    });
+    attach([&](sd_bus_slot** slot) {
+        return sd_bus_add_object_vtable(fBus, slot, kHIDSystemPath, kHIDSystemInterface,
+                                        kHIDSystemVtable, &fHIDSystem);
+    });
+    attach([&](sd_bus_slot** slot) {
+        return sd_bus_match_signal(fBus, slot, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus", "NameOwnerChanged", NameOwnerChanged,
+                                   this);
+    });
     if (status >= 0) {
         status = sd_bus_request_name(fBus, kDriverBusName, 0);
     }
