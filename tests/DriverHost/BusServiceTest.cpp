@@ -125,7 +125,7 @@ protected:
 
     void Mock(const char* destination, const char* path, const char* method, const char* types,
               auto... arguments) {
-        sd_bus_error error = SD_BUS_ERROR_NULL;
+        sd_bus_error error{};
         EXPECT_GE(sd_bus_call_method(client, destination, path, "org.freedesktop.DBus.Mock", method,
                                      &error, nullptr, types, arguments...),
                   0)
@@ -155,7 +155,7 @@ protected:
                  const std::function<void(sd_bus_message*)>& append) {
         sd_bus_message* call = nullptr;
         sd_bus_message* reply = nullptr;
-        sd_bus_error error = SD_BUS_ERROR_NULL;
+        sd_bus_error error{};
         sd_bus_message_new_method_call(from, &call, kDriverBusName, object.c_str(), interface,
                                        member);
         append(call);
