@@ -4,18 +4,22 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "AccelerationGain.h"
 #include "DriverInstance.h"
+#include "EventWriter.h"
 #include "HIDSystem.h"
 #include "HostMessageQueue.h"
 #include "HostMessages.h"
 #include "IOTypes.h"
 #include "OSKext.h"
 #include "OrvandelDriver.h"
+#include "UinputDevice.h"
 
 namespace platform {
 namespace {
@@ -201,6 +205,28 @@ TEST(HostMessageQueue, DropsWhenFullAndSignalsOnlyWhilePending) {
     EXPECT_FALSE(queue.Pop(message));
     std::uint64_t count = 0;
     EXPECT_LT(read(queue.Descriptor(), &count, sizeof count), 0) << "still readable when empty";
+}
+
+}  // namespace
+}  // namespace platform
+
+namespace platform {
+namespace {
+
+// Only where the kernel offers uinput (never on the build machines).
+TEST(UinputDevices, TakeTheHostsFrames) {
+    if (access("/dev/uinput", W_OK) != 0) {
+        GTEST_SKIP() << "no writable /dev/uinput";
+    }
+    for (auto kind : {UinputDevice::Kind::Pointer, UinputDevice::Kind::Keyboard}) {
+        auto device = UinputDevice::Create(kind, "Halvorin test device", "test");
+        ASSERT_NE(device, nullptr) << std::strerror(errno);
+        EventWriter writer(device->Descriptor());
+        writer.Add(EV_KEY, BTN_LEFT, 1);
+        writer.Flush();
+        writer.Add(EV_KEY, BTN_LEFT, 0);
+        writer.Flush();
+    }
 }
 
 }  // namespace
