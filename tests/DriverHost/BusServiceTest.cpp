@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include "AccelerationGain.h"
@@ -170,6 +171,25 @@ protected:
         sd_bus_message_unref(call);
         return outcome;
     }
+    // The object paths the object manager lists.
+    std::set<std::string> ManagedObjects() {
+        std::set<std::string> paths;
+        sd_bus_message* reply = nullptr;
+        if (sd_bus_call_method(client, kDriverBusName, kDriverRootPath,
+                               "org.freedesktop.DBus.ObjectManager", "GetManagedObjects", nullptr,
+                               &reply, "") >= 0 &&
+            sd_bus_message_enter_container(reply, 'a', "{oa{sa{sv}}}") > 0) {
+            while (sd_bus_message_enter_container(reply, 'e', "oa{sa{sv}}") > 0) {
+                const char* object = nullptr;
+                sd_bus_message_read(reply, "o", &object);
+                paths.insert(object);
+                sd_bus_message_skip(reply, "a{sa{sv}}");
+                sd_bus_message_exit_container(reply);
+            }
+        }
+        sd_bus_message_unref(reply);
+        return paths;
+    }
     Outcome SetReverseScroll(sd_bus* from, const std::string& object) {
         return Call(from, object, kServiceInterface, "SetProperties", [](sd_bus_message* m) {
             sd_bus_message_append(m, "v", "a{sv}", 1, "ReverseScrollDirectionKey", "x",
@@ -262,6 +282,7 @@ TEST_F(DriverHostBus, AuthorisedCallsReachTheDriverAndOnlySubscribersHearIt) {
     sd_bus_get_property_trivial(client, kDriverBusName, path.c_str(), kServiceInterface,
                                 "ProductID", nullptr, 'u', &product);
     EXPECT_EQ(product, 401U);
+    EXPECT_EQ(ManagedObjects(), (std::set<std::string>{kHIDSystemPath, path}));
 
     EXPECT_EQ(SetReverseScroll(client, path).error, "");
     EXPECT_EQ(WheelOutput(), -120);
