@@ -1,10 +1,8 @@
 #include "MouseHost.h"
 
-#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -24,10 +22,6 @@ private:
     std::unique_ptr<UinputDevice> fDevice;
 };
 
-// Tags of the two descriptors that are no mouse.
-char gStopTag;
-char gDiscoveryTag;
-
 }  // namespace
 
 std::unique_ptr<VirtualDevice> CreateUinputPointer(const std::string& name) {
@@ -44,12 +38,11 @@ MouseHost::MouseHost(const AccelerationGains& gains, HostMessageQueue& messages,
     : fGains(gains),
       fMessages(messages),
       fPointers(std::move(pointers)),
-      fEpoll(epoll_create1(EPOLL_CLOEXEC)),
+      fLoop(fBackend),
       fStop(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 MouseHost::~MouseHost() {
     close(fStop);
-    close(fEpoll);
 }
 
 void MouseHost::Stop() {
@@ -57,52 +50,32 @@ void MouseHost::Stop() {
     [[maybe_unused]] ssize_t written = write(fStop, &one, sizeof one);
 }
 
-void MouseHost::Watch(int descriptor, void* tag) {
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.ptr = tag;
-    epoll_ctl(fEpoll, EPOLL_CTL_ADD, descriptor, &event);
-}
-
 bool MouseHost::Run() {
-    if (fEpoll < 0 || fStop < 0 || !fDiscovery.IsValid()) {
+    if (!fBackend.IsUsable() || fStop < 0 || !fDiscovery.IsValid()) {
         SystemLog("Cannot watch for mice: udev or epoll is unavailable");
         return false;
     }
-    Watch(fStop, &gStopTag);
-    Watch(fDiscovery.Descriptor(), &gDiscoveryTag);
+    const WatchId stop =
+        fLoop.WatchDescriptor(fStop, kDescriptorReadable, [this] { fLoop.Stop(); });
+    const WatchId discovery =
+        fLoop.WatchDescriptor(fDiscovery.Descriptor(), kDescriptorReadable, [this] {
+            while (auto change = fDiscovery.Receive()) {
+                if (change->added) {
+                    Add(change->node);
+                } else {
+                    Remove(change->node.syspath, "unplugged");
+                }
+            }
+        });
     for (const MouseDiscovery::Node& node : fDiscovery.Enumerate()) {
         Add(node);
     }
-    bool running = true;
-    while (running) {
-        std::array<epoll_event, 8> ready;
-        const int count = epoll_wait(fEpoll, ready.data(), ready.size(), -1);
-        if (count < 0 && errno != EINTR) {
-            SystemLog(std::string("Waiting for mouse events failed: ") + std::strerror(errno));
-            break;
-        }
-        for (int i = 0; i < count; ++i) {
-            void* tag = ready[i].data.ptr;
-            if (tag == &gStopTag) {
-                running = false;
-            } else if (tag == &gDiscoveryTag) {
-                while (auto change = fDiscovery.Receive()) {
-                    if (change->added) {
-                        Add(change->node);
-                    } else {
-                        Remove(change->node.syspath, "unplugged");
-                    }
-                }
-            } else if (auto* mouse = static_cast<Mouse*>(tag); mouse->device != nullptr) {
-                Serve(*mouse);
-            }
-        }
-        fRetired.clear();
-    }
+    fLoop.Run();
     while (!fMice.empty()) {
         Remove(fMice.begin()->second->node.syspath, "host stopping");
     }
+    fLoop.Unwatch(discovery);
+    fLoop.Unwatch(stop);
     return true;
 }
 
@@ -114,9 +87,11 @@ void MouseHost::Add(const MouseDiscovery::Node& node) {
     if (device == nullptr) {
         return;
     }
-    auto mouse = std::make_unique<Mouse>(Mouse{node, std::move(device), nullptr, nullptr});
-    Watch(mouse->device->Descriptor(), mouse.get());
+    auto mouse = std::make_unique<Mouse>(Mouse{node, std::move(device), nullptr, nullptr, 0});
     Mouse& added = *mouse;
+    // A mouse removed from inside its own callback is not touched after.
+    added.watch = fLoop.WatchDescriptor(added.device->Descriptor(), kDescriptorReadable,
+                                        [this, &added] { Serve(added); });
     fMice.emplace(node.usbSyspath, std::move(mouse));
     SystemLog("Mouse " + node.devnode + " found (product " + std::to_string(node.productId) + ")");
     Serve(added);
@@ -160,14 +135,11 @@ void MouseHost::Remove(const std::string& syspath, const char* why) {
         if (mouse.node.syspath != syspath) {
             continue;
         }
-        epoll_ctl(fEpoll, EPOLL_CTL_DEL, mouse.device->Descriptor(), nullptr);
+        fLoop.Unwatch(mouse.watch);
         // The instance lets go of its buttons before the devices close.
         mouse.instance.reset();
         mouse.pointer.reset();
-        mouse.device.reset();
         SystemLog("Mouse " + mouse.node.devnode + " released (" + why + ")");
-        // Other events of the same wait may still name it.
-        fRetired.push_back(std::move(it->second));
         fMice.erase(it);
         return;
     }

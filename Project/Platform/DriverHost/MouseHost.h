@@ -4,10 +4,10 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "AccelerationGain.h"
 #include "DriverInstance.h"
+#include "EpollRunLoopBackend.h"
 #include "HostMessageQueue.h"
 #include "MouseDiscovery.h"
 #include "MouseNode.h"
@@ -28,7 +28,8 @@ std::unique_ptr<VirtualDevice> CreateUinputPointer(const std::string& name);
 
 // The event side of the host, on a thread of its own: discovers the mice,
 // waits until no button is down, grabs each, hosts one driver instance per
-// USB device and feeds it. Sleeps in epoll_wait while the mice are idle.
+// USB device and feeds it. Runs a run loop of its own on the epoll backend,
+// which sleeps without wake-ups while the mice are idle.
 class MouseHost {
 public:
     MouseHost(const AccelerationGains& gains, HostMessageQueue& messages,
@@ -49,21 +50,21 @@ private:
         std::unique_ptr<MouseNode> device;
         std::unique_ptr<VirtualDevice> pointer;
         std::unique_ptr<DriverInstance> instance;
+        WatchId watch;
     };
 
     void Add(const MouseDiscovery::Node& node);
     void Remove(const std::string& syspath, const char* why);
     void Serve(Mouse& mouse);
     bool StartInstance(Mouse& mouse);
-    void Watch(int descriptor, void* tag);
 
     const AccelerationGains& fGains;
     HostMessageQueue& fMessages;
     VirtualPointerFactory fPointers;
     MouseDiscovery fDiscovery;
     std::map<std::string, std::unique_ptr<Mouse>> fMice;  // by USB device
-    std::vector<std::unique_ptr<Mouse>> fRetired;
-    int fEpoll = -1;
+    EpollRunLoopBackend fBackend;
+    RunLoop fLoop;
     int fStop = -1;
 };
 
