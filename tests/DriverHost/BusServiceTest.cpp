@@ -409,3 +409,52 @@ TEST_F(DriverHostBus, ALeavingClientLetsGoOfWhatItHeld) {
 
 }  // namespace
 }  // namespace platform
+
+namespace platform {
+namespace {
+
+TEST_F(DriverHostBus, ASlowCheckHoldsUpOnlyItsCallersLaterCalls) {
+    Authorise();
+    Mock("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority",
+         "SimulateHangActions", "as", 1, "org.halvorin.driver1.configure");
+    // The agent's way: calls sent without waiting for the answers.
+    int answered = 0;
+    auto count = [](sd_bus_message*, void* answers, sd_bus_error*) {
+        ++*static_cast<int*>(answers);
+        return 0;
+    };
+    ASSERT_GE(sd_bus_call_method_async(client, nullptr, kDriverBusName, kHIDSystemPath,
+                                       kHIDSystemInterface, "SetAcceleration", count, &answered,
+                                       "sd", "HIDMouseAcceleration", 0.0),
+              0);
+    ASSERT_GE(sd_bus_call_method_async(client, nullptr, kDriverBusName, kHIDSystemPath,
+                                       kHIDSystemInterface, "PostEvent", count, &answered,
+                                       "unnqiuu", NX_KEYDOWN, std::int16_t{0}, std::int16_t{0},
+                                       std::uint16_t{0x00}, 0, 0U, 0U),
+              0);
+    sd_bus_flush(client);
+
+    // Another client and the mice go on meanwhile.
+    sd_bus* other = PrivateSystemBus::Connect();
+    EXPECT_EQ(Post(other, NX_KEYDOWN, 0x01, 0).status, kIOReturnSuccess);
+    EXPECT_EQ(WheelOutput(), 120);
+    using Events = std::vector<std::array<int, 3>>;
+    EXPECT_EQ(Written(keyboard.fds[1], 2), (Events{{EV_KEY, KEY_S, 1}, {EV_SYN, SYN_REPORT, 0}}))
+        << "the first client's key overtook its acceleration";
+    EXPECT_EQ(gains.Get(AccelerationGains::Axis::Pointer), 1.0);
+
+    Mock("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority",
+         "ReleaseHangingCalls", "");
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (answered < 2 && std::chrono::steady_clock::now() < deadline) {
+        if (sd_bus_process(client, nullptr) == 0) {
+            sd_bus_wait(client, 10'000);
+        }
+    }
+    EXPECT_EQ(Written(keyboard.fds[1], 2), (Events{{EV_KEY, KEY_A, 1}, {EV_SYN, SYN_REPORT, 0}}));
+    EXPECT_DOUBLE_EQ(gains.Get(AccelerationGains::Axis::Pointer), 0.25);
+    sd_bus_flush_close_unref(other);
+}
+
+}  // namespace
+}  // namespace platform

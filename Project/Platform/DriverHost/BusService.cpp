@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <deque>
 
 #include "BusPropertyList.h"
 #include "HIDSystem.h"
@@ -275,6 +276,11 @@ BusService::BusService(sd_bus* bus, HostMessageQueue& messages, AccelerationGain
 }
 
 BusService::~BusService() {
+    for (auto& [client, calls] : fPending) {
+        for (PendingCall& call : calls) {
+            sd_bus_message_unref(call.call);
+        }
+    }
     for (sd_bus_slot* slot : fSlots) {
         sd_bus_slot_unref(slot);
     }
@@ -343,23 +349,52 @@ std::vector<std::string> BusService::InstancePaths() const {
 
 void BusService::Authorise(sd_bus_message* call, const char* action,
                            std::function<void(sd_bus_message*)> granted) {
+    // One check at a time per client, so that its calls take effect in the
+    // order it made them (a key's release never overtakes its press).
     sd_bus_message_ref(call);
-    fAuthorization.Check(sd_bus_message_get_sender(call), action,
-                         [call, granted = std::move(granted)](bool allowed) {
-                             if (allowed) {
-                                 granted(call);
-                             } else {
-                                 sd_bus_reply_method_errorf(call, SD_BUS_ERROR_ACCESS_DENIED,
-                                                            "Not authorised");
-                             }
-                             sd_bus_message_unref(call);
-                         });
+    const std::string client = sd_bus_message_get_sender(call);
+    std::deque<PendingCall>& queue = fPending[client];
+    queue.push_back({call, action, std::move(granted)});
+    if (queue.size() == 1) {
+        CheckNext(client);
+    }
+}
+
+void BusService::CheckNext(const std::string& client) {
+    auto found = fPending.find(client);
+    if (found == fPending.end() || found->second.empty()) {
+        fPending.erase(client);
+        return;
+    }
+    const PendingCall& next = found->second.front();
+    fAuthorization.Check(client, next.action, [this, client](bool allowed) {
+        auto pending = fPending.find(client);
+        if (pending == fPending.end()) {
+            return;  // the client left meanwhile; its calls were dropped
+        }
+        PendingCall call = std::move(pending->second.front());
+        pending->second.pop_front();
+        if (allowed) {
+            call.granted(call.call);
+        } else {
+            sd_bus_reply_method_errorf(call.call, SD_BUS_ERROR_ACCESS_DENIED, "Not authorised");
+        }
+        sd_bus_message_unref(call.call);
+        CheckNext(client);
+    });
 }
 
 void BusService::ClientLeft(const std::string& name) {
     fHIDSystem.subscribers.erase(name);
     for (auto& [id, record] : fInstances) {
         record->subscribers.erase(name);
+    }
+    // Calls still waiting for their check never take effect.
+    if (auto pending = fPending.find(name); pending != fPending.end()) {
+        for (PendingCall& call : pending->second) {
+            sd_bus_message_unref(call.call);
+        }
+        fPending.erase(pending);
     }
     fPosted.ReleaseAll(name);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -69,6 +71,13 @@ public:
     PostedEvents& Posted() { return fPosted; }
 
 private:
+    struct PendingCall {
+        sd_bus_message* call;
+        std::string action;
+        std::function<void(sd_bus_message*)> granted;
+    };
+
+    void CheckNext(const std::string& client);
     void Added(std::uint64_t id);
     void Removed(std::uint64_t id);
     void Deliver(const HostMessage& message);
@@ -80,6 +89,8 @@ private:
     CallerAuthorization fAuthorization;
     Record fHIDSystem;
     std::map<std::uint64_t, std::unique_ptr<Record>> fInstances;
+    // Calls waiting for their check, per client; the first is being checked.
+    std::map<std::string, std::deque<PendingCall>> fPending;
     std::vector<sd_bus_slot*> fSlots;
 };
 
