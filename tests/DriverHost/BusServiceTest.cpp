@@ -251,6 +251,13 @@ TEST_F(DriverHostBus, UnauthorisedCallersChangeNothing) {
         {"no session at all", [&] { Allow(kAllActions); }},
         {"only another user's session is active", [&] { AddSession("other", 4242, true); }},
         {"the caller's session is inactive", [&] { AddSession("idle", getuid(), false); }},
+        {"the caller's active session is remote",
+         [&] {
+             AddSession("far", getuid(), true);
+             Mock("org.freedesktop.login1", "/org/freedesktop/login1/session/far",
+                  "UpdateProperties", "sa{sv}", "org.freedesktop.login1.Session", 1, "Remote", "b",
+                  1);
+         }},
         {"polkit refuses",
          [&] {
              AddSession("mine", getuid(), true);

@@ -19,6 +19,7 @@
 #include "IOTypes.h"
 #include "OSKext.h"
 #include "OrvandelDriver.h"
+#include "PostedEvents.h"
 #include "UinputDevice.h"
 
 namespace platform {
@@ -188,6 +189,25 @@ TEST(AccelerationGain, ExtremeDeltasSaturateWithoutCarry) {
     EXPECT_EQ(axis.Apply(std::numeric_limits<std::int32_t>::max(), 3.0),
               std::numeric_limits<std::int32_t>::max());
     EXPECT_EQ(axis.Apply(0, 3.0), 0);
+}
+
+TEST(PostedEvents, PressesAreRateLimitedButReleasesAlwaysPass) {
+    Sockets keyboard;
+    PostedEvents posted(keyboard.fds[0]);
+    const auto start = PostedEvents::Clock::now();
+    for (int i = 0; i < PostedEvents::kBurst; ++i) {
+        ASSERT_EQ(posted.Press("agent", KEY_A, true, start), kIOReturnSuccess) << i;
+    }
+    EXPECT_EQ(posted.Press("agent", KEY_B, true, start), kIOReturnNotPermitted);
+    EXPECT_EQ(posted.Press("other", KEY_B, true, start), kIOReturnSuccess) << "per client";
+    EXPECT_EQ(posted.Press("agent", KEY_A, false, start), kIOReturnSuccess);
+    EXPECT_EQ(posted.Press("agent", KEY_B, true, start + std::chrono::milliseconds(10)),
+              kIOReturnSuccess);
+    ReadAll(keyboard.fds[1]);
+    posted.ReleaseAll("agent");
+    EXPECT_EQ(ReadAll(keyboard.fds[1]), std::vector<Ev>{}) << "the other client still holds B";
+    posted.ReleaseAll("other");
+    EXPECT_EQ(ReadAll(keyboard.fds[1]), (std::vector<Ev>{Key(KEY_B, 0), Syn}));
 }
 
 TEST(HostMessageQueue, DropsWhenFullAndSignalsOnlyWhilePending) {
