@@ -7,30 +7,12 @@
 #include <cstring>
 
 #include "Logging.h"
-#include "UinputDevice.h"
 
 namespace platform {
 
-namespace {
-
-class UinputPointer final : public VirtualDevice {
-public:
-    explicit UinputPointer(std::unique_ptr<UinputDevice> device) : fDevice(std::move(device)) {}
-    int Descriptor() const override { return fDevice->Descriptor(); }
-
-private:
-    std::unique_ptr<UinputDevice> fDevice;
-};
-
-}  // namespace
-
 std::unique_ptr<VirtualDevice> CreateUinputPointer(const std::string& name) {
-    auto device = UinputDevice::Create(UinputDevice::Kind::Pointer, "Halvorin virtual pointer",
-                                       "pointer/" + name);
-    if (device == nullptr) {
-        return nullptr;
-    }
-    return std::make_unique<UinputPointer>(std::move(device));
+    return UinputDevice::Create(UinputDevice::Kind::Pointer, "Halvorin virtual pointer",
+                                "pointer/" + name);
 }
 
 MouseHost::MouseHost(const AccelerationGains& gains, HostMessageQueue& messages,

@@ -11,15 +11,10 @@
 #include "HostMessageQueue.h"
 #include "MouseDiscovery.h"
 #include "MouseNode.h"
+#include "UinputDevice.h"
 
 namespace platform {
 
-// A device the host writes to: a uinput virtual pointer, or a socket in tests.
-class VirtualDevice {
-public:
-    virtual ~VirtualDevice() = default;
-    virtual int Descriptor() const = 0;
-};
 // Makes the virtual pointer of a new instance; null when that fails.
 using VirtualPointerFactory =
     std::function<std::unique_ptr<VirtualDevice>(const std::string& name)>;

@@ -11,7 +11,14 @@ namespace platform {
 // for mice: bus BUS_VIRTUAL, the host's ids, and phys beginning with kPhysPrefix.
 inline constexpr const char* kVirtualPhysPrefix = "halvorin-driverd/";
 
-class UinputDevice {
+// A device the host writes to: a uinput virtual device, or a socket in tests.
+class VirtualDevice {
+public:
+    virtual ~VirtualDevice() = default;
+    virtual int Descriptor() const = 0;
+};
+
+class UinputDevice final : public VirtualDevice {
 public:
     enum class Kind {
         Pointer,   // relative motion, both wheels with hi-res twins, five buttons
@@ -21,12 +28,12 @@ public:
     // Creates the device through /dev/uinput; null (errno set) when that fails.
     static std::unique_ptr<UinputDevice> Create(Kind kind, const std::string& name,
                                                 const std::string& physSuffix);
-    ~UinputDevice();
+    ~UinputDevice() override;
     UinputDevice(const UinputDevice&) = delete;
     UinputDevice& operator=(const UinputDevice&) = delete;
 
     // Where the device's events are written.
-    int Descriptor() const;
+    int Descriptor() const override;
 
 private:
     explicit UinputDevice(libevdev_uinput* device) : fDevice(device) {}
