@@ -30,9 +30,10 @@ inline constexpr const char* kHIDSystemInterface = "org.halvorin.Driver1.HIDSyst
 // The registry and the HID system on the system bus: one object per driver
 // instance and one for the HID system, under an object manager. Every call
 // that changes something is checked first (arguments, then the caller's
-// authorisation) and changes nothing when refused. Messages of an instance go
-// to its subscribers only; a client that leaves the bus loses its
-// subscriptions and lets go of what it held down.
+// authorisation) and changes nothing when refused; each client's calls take
+// effect in the order it made them. Messages of an instance go to its
+// subscribers only; a client that leaves the bus loses its subscriptions, its
+// unchecked calls and whatever it held down.
 //
 // Threads: runs on the bus side only; it meets the event side through the
 // message queue, the live-service registry and the atomics of the driver and
