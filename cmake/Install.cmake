@@ -10,6 +10,22 @@ include("${CMAKE_CURRENT_LIST_DIR}/InstallLayout.cmake")
 set(HALVORIN_AGENT_UNIT_DIR "lib/systemd/user")
 set(HALVORIN_AGENT_UNIT "halvorin-agent.service")
 
+# The driver host is a system service: its unit, udev rule, modules-load
+# entry, D-Bus files and polkit actions go where the system daemons read them
+# (see InstallSteps.cmake).
+if(TARGET halvorin-driverd)
+  set(HALVORIN_DRIVER_HOST_FILES "${PROJECT_SOURCE_DIR}/Project/Platform/DriverHost/system")
+  math(EXPR halvorin_vendor_hex "${HALVORIN_VENDOR_ID}" OUTPUT_FORMAT HEXADECIMAL)
+  string(REGEX REPLACE "^0x" "" halvorin_vendor_hex "${halvorin_vendor_hex}")
+  string(TOLOWER "${halvorin_vendor_hex}" halvorin_vendor_hex)
+  string(LENGTH "${halvorin_vendor_hex}" length)
+  while(length LESS 4)
+    string(PREPEND halvorin_vendor_hex "0")
+    math(EXPR length "${length} + 1")
+  endwhile()
+  set(HALVORIN_VENDOR_HEX "${halvorin_vendor_hex}")
+endif()
+
 # Folders the rules below install into; the ones missing before the install
 # are recorded so the uninstall script can remove them again.
 set(halvorin_install_destinations "")
@@ -38,7 +54,9 @@ set(halvorin_step_settings
    set(HALVORIN_DATADIR \"${HALVORIN_INSTALL_DATADIR}\")
    set(HALVORIN_UNINSTALLER_DATADIR \"${HALVORIN_UNINSTALLER_DATADIR}\")
    set(HALVORIN_AGENT_UNIT_DIR \"${HALVORIN_AGENT_UNIT_DIR}\")
-   set(HALVORIN_AGENT_UNIT \"${HALVORIN_AGENT_UNIT}\")")
+   set(HALVORIN_AGENT_UNIT \"${HALVORIN_AGENT_UNIT}\")
+   set(HALVORIN_DRIVER_HOST_FILES \"${HALVORIN_DRIVER_HOST_FILES}\")
+   set(HALVORIN_VENDOR_HEX \"${HALVORIN_VENDOR_HEX}\")")
 
 # A rule that takes one step of InstallSteps.cmake at install time.
 function(halvorin_install_step step)
@@ -53,7 +71,8 @@ endfunction()
 halvorin_install_step(begin)
 
 halvorin_install_targets(halvorin_install_destinations
-  OrvandelDriver DriverDemo HalvorinAgent SimulationHost Uninstaller Preferences)
+  OrvandelDriver DriverDemo HalvorinAgent SimulationHost Uninstaller Preferences
+  halvorin-driverd)
 
 # The preference pane's plugin, and the host's menu entry and icon.
 if(TARGET OrvandelPane)
@@ -73,6 +92,10 @@ endif()
 if(TARGET HalvorinAgent)
   list(APPEND halvorin_install_destinations "${HALVORIN_AGENT_UNIT_DIR}")
   halvorin_install_step(agent-unit)
+endif()
+
+if(TARGET halvorin-driverd)
+  halvorin_install_step(driver-host)
 endif()
 
 if(TARGET Uninstaller)

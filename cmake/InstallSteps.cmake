@@ -2,6 +2,8 @@
 # HALVORIN_INSTALL_STEP set to the step to take:
 #   begin             notes the destination folders that do not exist yet
 #   agent-unit        installs the agent's systemd user unit
+#   driver-host       installs the driver host's unit, udev rule, modules-load
+#                     entry, D-Bus policy and service file and polkit actions
 #   uninstall-script  writes and installs uninstall.sh from the files installed so far
 # Paths given to the uninstall script are the final ones, without DESTDIR.
 
@@ -14,6 +16,43 @@ set(halvorin_root "$ENV{DESTDIR}")
 function(halvorin_shell_quote out text)
   string(REPLACE "'" "'\\''" text "${text}")
   set(${out} "'${text}'" PARENT_SCOPE)
+endfunction()
+
+# The folders the system daemons read the driver host's files from. They sit
+# below the system root that holds the prefix (/usr, /usr/local or
+# /opt/<name> below it), so that the daemons find the files whatever the
+# prefix; a prefix elsewhere keeps them below itself (a staging area).
+function(halvorin_driver_host_dirs)
+  set(root "${halvorin_prefix}")
+  set(etc "${halvorin_prefix}/lib")
+  set(share "${halvorin_prefix}/share")
+  if(halvorin_prefix MATCHES "^(.*)/usr$")
+    set(root "${CMAKE_MATCH_1}")
+    set(etc "${root}/usr/lib")
+    set(share "${root}/usr/share")
+  elseif(halvorin_prefix MATCHES "^(.*)/(usr/local|opt/[^/]+)$")
+    set(root "${CMAKE_MATCH_1}")
+    set(etc "${root}/etc")
+    set(share "${root}/usr/local/share")
+  endif()
+  set(HALVORIN_HOST_UNIT_DIR "${etc}/systemd/system" PARENT_SCOPE)
+  set(HALVORIN_HOST_UDEV_DIR "${etc}/udev/rules.d" PARENT_SCOPE)
+  set(HALVORIN_HOST_MODULES_DIR "${etc}/modules-load.d" PARENT_SCOPE)
+  if(etc STREQUAL "${root}/etc")
+    set(HALVORIN_HOST_POLICY_DIR "${root}/etc/dbus-1/system.d" PARENT_SCOPE)
+  else()
+    set(HALVORIN_HOST_POLICY_DIR "${share}/dbus-1/system.d" PARENT_SCOPE)
+  endif()
+  set(HALVORIN_HOST_ACTIVATION_DIR "${share}/dbus-1/system-services" PARENT_SCOPE)
+  # polkit reads its actions from one folder only.
+  if(root STREQUAL halvorin_prefix)
+    set(HALVORIN_HOST_POLKIT_DIR "${share}/polkit-1/actions" PARENT_SCOPE)
+  else()
+    set(HALVORIN_HOST_POLKIT_DIR "${root}/usr/share/polkit-1/actions" PARENT_SCOPE)
+  endif()
+  set(HALVORIN_HOST_DIR_VARS HALVORIN_HOST_UNIT_DIR HALVORIN_HOST_UDEV_DIR
+      HALVORIN_HOST_MODULES_DIR HALVORIN_HOST_POLICY_DIR HALVORIN_HOST_ACTIVATION_DIR
+      HALVORIN_HOST_POLKIT_DIR PARENT_SCOPE)
 endfunction()
 
 if(HALVORIN_INSTALL_STEP STREQUAL "begin")
@@ -35,6 +74,16 @@ if(HALVORIN_INSTALL_STEP STREQUAL "begin")
   if(NOT IS_DIRECTORY "${halvorin_root}${halvorin_prefix}")
     list(APPEND HALVORIN_CREATED_DIRS "${halvorin_prefix}")
   endif()
+  if(HALVORIN_DRIVER_HOST_FILES)
+    halvorin_driver_host_dirs()
+    foreach(var IN LISTS HALVORIN_HOST_DIR_VARS)
+      set(dir "${${var}}")
+      while(NOT IS_DIRECTORY "${halvorin_root}${dir}")
+        list(APPEND HALVORIN_CREATED_DIRS "${dir}")
+        get_filename_component(dir "${dir}" DIRECTORY)
+      endwhile()
+    endforeach()
+  endif()
   # Installing again: the folders the earlier install made are still its own.
   set(previous_script "${halvorin_prefix}/${HALVORIN_UNINSTALLER_DATADIR}/uninstall.sh")
   if(EXISTS "${previous_script}")
@@ -54,12 +103,35 @@ elseif(HALVORIN_INSTALL_STEP STREQUAL "agent-unit")
   file(INSTALL "${HALVORIN_WORK_DIR}/${HALVORIN_AGENT_UNIT}"
        DESTINATION "${halvorin_prefix}/${HALVORIN_AGENT_UNIT_DIR}")
 
+elseif(HALVORIN_INSTALL_STEP STREQUAL "driver-host")
+  halvorin_driver_host_dirs()
+  set(HALVORIN_DRIVERD_PATH "${halvorin_prefix}/${HALVORIN_BINDIR}/halvorin-driverd")
+  set(work "${HALVORIN_WORK_DIR}/driver-host")
+  configure_file("${HALVORIN_DRIVER_HOST_FILES}/halvorin-driverd.service.in"
+                 "${work}/halvorin-driverd.service" @ONLY)
+  configure_file("${HALVORIN_DRIVER_HOST_FILES}/70-halvorin-driverd.rules.in"
+                 "${work}/70-halvorin-driverd.rules" @ONLY)
+  configure_file("${HALVORIN_DRIVER_HOST_FILES}/org.halvorin.Driver1.service.in"
+                 "${work}/org.halvorin.Driver1.service" @ONLY)
+  foreach(pair "halvorin-driverd.service;${work};HALVORIN_HOST_UNIT_DIR"
+               "70-halvorin-driverd.rules;${work};HALVORIN_HOST_UDEV_DIR"
+               "org.halvorin.Driver1.service;${work};HALVORIN_HOST_ACTIVATION_DIR"
+               "halvorin-uinput.conf;${HALVORIN_DRIVER_HOST_FILES};HALVORIN_HOST_MODULES_DIR"
+               "org.halvorin.Driver1.conf;${HALVORIN_DRIVER_HOST_FILES};HALVORIN_HOST_POLICY_DIR"
+               "org.halvorin.driver1.policy;${HALVORIN_DRIVER_HOST_FILES};HALVORIN_HOST_POLKIT_DIR")
+    list(GET pair 0 name)
+    list(GET pair 1 from)
+    list(GET pair 2 var)
+    file(INSTALL "${from}/${name}" DESTINATION "${halvorin_root}${${var}}"
+         FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  endforeach()
+
 elseif(HALVORIN_INSTALL_STEP STREQUAL "uninstall-script")
   set(script_dir "${halvorin_prefix}/${HALVORIN_UNINSTALLER_DATADIR}")
   set(files "")
   string(LENGTH "${halvorin_root}" root_length)
   foreach(file IN LISTS CMAKE_INSTALL_MANIFEST_FILES)
-    string(FIND "${file}" "${halvorin_root}${halvorin_prefix}/" at)
+    string(FIND "${file}" "${halvorin_root}/" at)
     if(root_length GREATER 0 AND at EQUAL 0)
       string(SUBSTRING "${file}" ${root_length} -1 file)
     endif()
@@ -83,6 +155,16 @@ elseif(HALVORIN_INSTALL_STEP STREQUAL "uninstall-script")
      systemd_user_unit_dirs)
     set(HALVORIN_SERVICE_STEPS "disable_user_service ${HALVORIN_AGENT_UNIT}\n")
     set(service_step_count 1)
+  endif()
+
+  # The driver host's unit, when the system's service manager reads it.
+  set(HALVORIN_RELOAD_STEPS "")
+  set(host_unit "/etc/systemd/system/halvorin-driverd.service")
+  set(host_unit_usr "/usr/lib/systemd/system/halvorin-driverd.service")
+  if(host_unit IN_LIST files OR host_unit_usr IN_LIST files)
+    string(APPEND HALVORIN_SERVICE_STEPS "disable_system_service halvorin-driverd.service\n")
+    math(EXPR service_step_count "${service_step_count} + 1")
+    set(HALVORIN_RELOAD_STEPS "reload_system_daemons\n")
   endif()
 
   set(HALVORIN_FILE_STEPS "")

@@ -38,6 +38,19 @@ round_trip() {
     script="$prefix/share/halvorin/Uninstaller/uninstall.sh"
     [ -f "$script" ] || fail "no $script"
     grep -q "^remove_file '$prefix/bin/Uninstaller'\$" "$script" || fail "script lacks the program"
+    # The driver host's system files sit where the system daemons read them,
+    # below the root that holds the prefix.
+    if grep -q "^remove_file '$prefix/bin/halvorin-driverd'\$" "$script"; then
+        for file in etc/systemd/system/halvorin-driverd.service \
+                    etc/udev/rules.d/70-halvorin-driverd.rules \
+                    etc/modules-load.d/halvorin-uinput.conf \
+                    etc/dbus-1/system.d/org.halvorin.Driver1.conf \
+                    usr/local/share/dbus-1/system-services/org.halvorin.Driver1.service \
+                    usr/share/polkit-1/actions/org.halvorin.driver1.policy; do
+            [ -f "$root/$file" ] || fail "the install did not put $file in place"
+            grep -q "^remove_file '$root/$file'\$" "$script" || fail "script lacks $file"
+        done
+    fi
 
     sh "$script" >"$work/out" 2>"$work/err" || fail "the script failed: $(cat "$work/err")"
     [ ! -s "$work/err" ] || fail "the script complained: $(cat "$work/err")"

@@ -1,0 +1,71 @@
+#include "UinputDevice.h"
+
+#include <libevdev/libevdev-uinput.h>
+#include <libevdev/libevdev.h>
+#include <linux/input.h>
+
+#include <cerrno>
+
+namespace platform {
+
+namespace {
+
+constexpr int kVirtualVendor = 0x0000;
+constexpr int kPointerProduct = 0x4801;
+constexpr int kKeyboardProduct = 0x4802;
+
+void EnablePointer(libevdev* device, int lastButton) {
+    for (unsigned code :
+         {REL_X, REL_Y, REL_WHEEL, REL_HWHEEL, REL_WHEEL_HI_RES, REL_HWHEEL_HI_RES}) {
+        libevdev_enable_event_code(device, EV_REL, code, nullptr);
+    }
+    for (int code = BTN_LEFT; code <= lastButton; ++code) {
+        libevdev_enable_event_code(device, EV_KEY, static_cast<unsigned>(code), nullptr);
+    }
+    libevdev_enable_property(device, INPUT_PROP_POINTER);
+}
+
+}  // namespace
+
+std::unique_ptr<UinputDevice> UinputDevice::Create(Kind kind, const std::string& name,
+                                                   const std::string& physSuffix) {
+    libevdev* description = libevdev_new();
+    if (description == nullptr) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    const std::string phys = kVirtualPhysPrefix + physSuffix;
+    libevdev_set_name(description, name.c_str());
+    libevdev_set_phys(description, phys.c_str());
+    libevdev_set_id_bustype(description, BUS_VIRTUAL);
+    libevdev_set_id_vendor(description, kVirtualVendor);
+    if (kind == Kind::Pointer) {
+        libevdev_set_id_product(description, kPointerProduct);
+        EnablePointer(description, BTN_EXTRA);
+    } else {
+        libevdev_set_id_product(description, kKeyboardProduct);
+        for (unsigned code = KEY_ESC; code < BTN_MISC; ++code) {
+            libevdev_enable_event_code(description, EV_KEY, code, nullptr);
+        }
+        EnablePointer(description, BTN_MIDDLE);
+    }
+    libevdev_uinput* device = nullptr;
+    const int status =
+        libevdev_uinput_create_from_device(description, LIBEVDEV_UINPUT_OPEN_MANAGED, &device);
+    libevdev_free(description);
+    if (status != 0) {
+        errno = -status;
+        return nullptr;
+    }
+    return std::unique_ptr<UinputDevice>(new UinputDevice(device));
+}
+
+UinputDevice::~UinputDevice() {
+    libevdev_uinput_destroy(fDevice);
+}
+
+int UinputDevice::Descriptor() const {
+    return libevdev_uinput_get_fd(fDevice);
+}
+
+}  // namespace platform

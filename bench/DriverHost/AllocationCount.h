@@ -1,0 +1,6 @@
+#pragma once
+
+#include <cstdint>
+
+// How many times operator new ran in this program so far.
+std::uint64_t AllocationCount();

@@ -1,0 +1,467 @@
+// The bus side on a private system bus with mock polkit and logind: who may
+// change what, what reaches the driver, who hears its messages, and what a
+// leaving client lets go of.
+#include <gtest/gtest.h>
+#include <linux/input.h>
+#include <sys/socket.h>
+#include <systemd/sd-bus.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <set>
+#include <thread>
+
+#include "AccelerationGain.h"
+#include "BusLoop.h"
+#include "BusService.h"
+#include "DriverInstance.h"
+#include "HIDSystem.h"
+#include "HostMessageQueue.h"
+#include "OSKext.h"
+#include "OrvandelDriver.h"
+#include "PostedEvents.h"
+#include "PrivateSystemBus.h"
+
+namespace platform {
+namespace {
+
+using bustest::PrivateSystemBus;
+using namespace std::chrono_literals;
+
+const std::vector<std::string> kAllActions = {"org.halvorin.driver1.configure",
+                                              "org.halvorin.driver1.post-events",
+                                              "org.halvorin.driver1.subscribe"};
+
+struct Sockets {
+    Sockets() { socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK, 0, fds); }
+    ~Sockets() { close(fds[0]), close(fds[1]); }
+    int fds[2] = {-1, -1};
+};
+
+// (type, code, value) of every event written so far, waiting up to a limit
+// for at least `atLeast` of them.
+std::vector<std::array<int, 3>> Written(int fd, std::size_t atLeast = 0) {
+    std::vector<std::array<int, 3>> events;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    do {
+        input_event buffer[32];
+        ssize_t got;
+        while ((got = read(fd, buffer, sizeof buffer)) > 0) {
+            for (std::size_t i = 0; i < static_cast<std::size_t>(got) / sizeof(input_event); ++i) {
+                events.push_back({buffer[i].type, buffer[i].code, buffer[i].value});
+            }
+        }
+        if (events.size() >= atLeast) {
+            break;
+        }
+        std::this_thread::sleep_for(5ms);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return events;
+}
+
+// The outcome of a call: the D-Bus error name, or "" and the returned status.
+struct Outcome {
+    std::string error;
+    std::int32_t status = 0;
+};
+
+class DriverHostBus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        system = std::make_unique<PrivateSystemBus>(HALVORIN_DRIVER_BUS_POLICY);
+        ASSERT_TRUE(system->IsUp());
+        polkit = system->StartMock("polkitd", "org.freedesktop.PolicyKit1");
+        ASSERT_GT(polkit, 0);
+        ASSERT_GT(system->StartMock("logind", "org.freedesktop.login1"), 0);
+        ASSERT_EQ(OSKext::load(kOrvandelDriverModule), kIOReturnSuccess);
+
+        posted = std::make_unique<PostedEvents>(keyboard.fds[0]);
+        server = PrivateSystemBus::Connect();
+        ASSERT_NE(server, nullptr);
+        service = std::make_unique<BusService>(server, messages, gains, *posted);
+        loop = std::make_unique<BusLoop>(server, *service, messages);
+        ASSERT_GE(service->Start(), 0);
+        serving = std::thread([this] { loop->Run(); });
+
+        client = PrivateSystemBus::Connect();
+        ASSERT_NE(client, nullptr);
+        instance = DriverInstance::Start(HALVORIN_VENDOR_ID, 401, pointer.fds[0], gains, messages);
+        ASSERT_NE(instance, nullptr);
+        path = std::string(kServicePathPrefix) + "/" + std::to_string(instance->RegistryId());
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (ClassName(path).empty() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(5ms);
+        }
+        ASSERT_EQ(ClassName(path), "com_halvorin_OrvandelDriver");
+    }
+
+    void TearDown() override {
+        instance.reset();
+        if (loop) {
+            loop->Stop();
+        }
+        if (serving.joinable()) {
+            serving.join();
+        }
+        sd_bus_flush_close_unref(client);
+        loop.reset();
+        service.reset();
+        sd_bus_flush_close_unref(server);
+        OSKext::unload(kOrvandelDriverModule);
+        system.reset();
+    }
+
+    std::string ClassName(const std::string& object) {
+        char* name = nullptr;
+        if (sd_bus_get_property_string(client, kDriverBusName, object.c_str(), kServiceInterface,
+                                       "ClassName", nullptr, &name) < 0) {
+            return {};
+        }
+        std::string result(name);
+        free(name);
+        return result;
+    }
+
+    void Mock(const char* destination, const char* path, const char* method, const char* types,
+              auto... arguments) {
+        sd_bus_error error{};
+        EXPECT_GE(sd_bus_call_method(client, destination, path, "org.freedesktop.DBus.Mock", method,
+                                     &error, nullptr, types, arguments...),
+                  0)
+            << method << ": " << (error.message ? error.message : "");
+        sd_bus_error_free(&error);
+    }
+    void Allow(const std::vector<std::string>& actions) {
+        std::vector<const char*> names;
+        for (const auto& action : actions) {
+            names.push_back(action.c_str());
+        }
+        names.resize(3, nullptr);
+        Mock("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority", "SetAllowed",
+             "as", static_cast<unsigned>(actions.size()), names[0], names[1], names[2]);
+    }
+    void AddSession(const char* id, std::uint32_t uid, bool active) {
+        Mock("org.freedesktop.login1", "/org/freedesktop/login1", "AddSession", "ssusb", id,
+             "seat0", uid, "someone", active ? 1 : 0);
+    }
+    void Authorise() {
+        AddSession("mine", getuid(), true);
+        Allow(kAllActions);
+    }
+
+    // Calls with the arguments appended by append (the call object given).
+    Outcome Call(sd_bus* from, const std::string& object, const char* interface, const char* member,
+                 const std::function<void(sd_bus_message*)>& append) {
+        sd_bus_message* call = nullptr;
+        sd_bus_message* reply = nullptr;
+        sd_bus_error error{};
+        sd_bus_message_new_method_call(from, &call, kDriverBusName, object.c_str(), interface,
+                                       member);
+        append(call);
+        Outcome outcome;
+        if (sd_bus_call(from, call, 10'000'000, &error, &reply) < 0) {
+            outcome.error = error.name ? error.name : "?";
+        } else if (std::string(sd_bus_message_get_signature(reply, 1)) == "i") {
+            sd_bus_message_read(reply, "i", &outcome.status);
+        }
+        sd_bus_error_free(&error);
+        sd_bus_message_unref(reply);
+        sd_bus_message_unref(call);
+        return outcome;
+    }
+    // The object paths the object manager lists.
+    std::set<std::string> ManagedObjects() {
+        std::set<std::string> paths;
+        sd_bus_message* reply = nullptr;
+        if (sd_bus_call_method(client, kDriverBusName, kDriverRootPath,
+                               "org.freedesktop.DBus.ObjectManager", "GetManagedObjects", nullptr,
+                               &reply, "") >= 0 &&
+            sd_bus_message_enter_container(reply, 'a', "{oa{sa{sv}}}") > 0) {
+            while (sd_bus_message_enter_container(reply, 'e', "oa{sa{sv}}") > 0) {
+                const char* object = nullptr;
+                sd_bus_message_read(reply, "o", &object);
+                paths.insert(object);
+                sd_bus_message_skip(reply, "a{sa{sv}}");
+                sd_bus_message_exit_container(reply);
+            }
+        }
+        sd_bus_message_unref(reply);
+        return paths;
+    }
+    Outcome SetReverseScroll(sd_bus* from, const std::string& object) {
+        return Call(from, object, kServiceInterface, "SetProperties", [](sd_bus_message* m) {
+            sd_bus_message_append(m, "v", "a{sv}", 1, "ReverseScrollDirectionKey", "x",
+                                  std::int64_t{1});
+        });
+    }
+    Outcome SetAcceleration(sd_bus* from, const char* key, double value) {
+        return Call(from, kHIDSystemPath, kHIDSystemInterface, "SetAcceleration",
+                    [&](sd_bus_message* m) { sd_bus_message_append(m, "sd", key, value); });
+    }
+    Outcome Post(sd_bus* from, std::uint32_t type, std::uint16_t keyCode, std::uint32_t flags) {
+        return Call(from, kHIDSystemPath, kHIDSystemInterface, "PostEvent", [&](sd_bus_message* m) {
+            sd_bus_message_append(m, "unnqiuu", type, std::int16_t{0}, std::int16_t{0}, keyCode, 0,
+                                  flags, 0U);
+        });
+    }
+    Outcome Subscribe(sd_bus* from) {
+        return Call(from, path, kServiceInterface, "Subscribe", [](sd_bus_message*) {});
+    }
+    // The vertical hi-res delta the pointer writes for one wheel notch up.
+    int WheelOutput() {
+        input_event frame[2] = {};
+        frame[0].type = EV_REL;
+        frame[0].code = REL_WHEEL;
+        frame[0].value = 1;
+        frame[1].type = EV_SYN;
+        for (const input_event& event : frame) {
+            instance->Feed(event);
+        }
+        for (const auto& event : Written(pointer.fds[1], 1)) {
+            if (event[0] == EV_REL && event[1] == REL_WHEEL_HI_RES) {
+                return event[2];
+            }
+        }
+        return 0;
+    }
+
+    std::unique_ptr<PrivateSystemBus> system;
+    pid_t polkit = -1;
+    Sockets keyboard, pointer;
+    AccelerationGains gains;
+    HostMessageQueue messages;
+    std::unique_ptr<PostedEvents> posted;
+    sd_bus* server = nullptr;
+    sd_bus* client = nullptr;
+    std::unique_ptr<BusService> service;
+    std::unique_ptr<BusLoop> loop;
+    std::thread serving;
+    std::unique_ptr<DriverInstance> instance;
+    std::string path;
+};
+
+TEST_F(DriverHostBus, UnauthorisedCallersChangeNothing) {
+    const std::string denied = SD_BUS_ERROR_ACCESS_DENIED;
+    struct Situation {
+        const char* what;
+        std::function<void()> arrange;
+    } situations[] = {
+        {"no session at all", [&] { Allow(kAllActions); }},
+        {"only another user's session is active", [&] { AddSession("other", 4242, true); }},
+        {"the caller's session is inactive", [&] { AddSession("idle", getuid(), false); }},
+        {"the caller's active session is remote",
+         [&] {
+             AddSession("far", getuid(), true);
+             Mock("org.freedesktop.login1", "/org/freedesktop/login1/session/far",
+                  "UpdateProperties", "sa{sv}", "org.freedesktop.login1.Session", 1, "Remote", "b",
+                  1);
+         }},
+        {"polkit refuses",
+         [&] {
+             AddSession("mine", getuid(), true);
+             Allow({});
+         }},
+        {"polkit is absent",
+         [&] {
+             Allow(kAllActions);
+             system->StopMock(polkit);
+         }},
+    };
+    for (const Situation& situation : situations) {
+        situation.arrange();
+        EXPECT_EQ(SetReverseScroll(client, path).error, denied) << situation.what;
+        EXPECT_EQ(SetAcceleration(client, "HIDMouseAcceleration", 0.0).error, denied)
+            << situation.what;
+        EXPECT_EQ(Post(client, NX_FLAGSCHANGED, 0, NX_SHIFTMASK).error, denied) << situation.what;
+        EXPECT_EQ(Subscribe(client).error, denied) << situation.what;
+    }
+    EXPECT_EQ(gains.Get(AccelerationGains::Axis::Pointer), 1.0);
+    EXPECT_EQ(WheelOutput(), 120) << "the scroll direction changed";
+    EXPECT_TRUE(Written(keyboard.fds[1]).empty());
+}
+
+TEST_F(DriverHostBus, AuthorisedCallsReachTheDriverAndOnlySubscribersHearIt) {
+    Authorise();
+    EXPECT_EQ(ClassName(kHIDSystemPath), "IOHIDSystem");
+    std::uint32_t product = 0;
+    sd_bus_get_property_trivial(client, kDriverBusName, path.c_str(), kServiceInterface,
+                                "ProductID", nullptr, 'u', &product);
+    EXPECT_EQ(product, 401U);
+    EXPECT_EQ(ManagedObjects(), (std::set<std::string>{kHIDSystemPath, path}));
+
+    EXPECT_EQ(SetReverseScroll(client, path).error, "");
+    EXPECT_EQ(WheelOutput(), -120);
+    const Outcome acceleration = SetAcceleration(client, "HIDMouseAcceleration", 0.0);
+    EXPECT_EQ(acceleration.error, "");
+    EXPECT_EQ(acceleration.status, kIOReturnSuccess);
+    EXPECT_DOUBLE_EQ(gains.Get(AccelerationGains::Axis::Pointer), 0.25);
+
+    // A bystander listening for the signal hears nothing: messages are unicast.
+    sd_bus* bystander = PrivateSystemBus::Connect();
+    ASSERT_GE(sd_bus_add_match(bystander, nullptr,
+                               "type='signal',interface='org.halvorin.Driver1.Service'", nullptr,
+                               nullptr),
+              0);
+    ASSERT_GE(
+        sd_bus_add_match(client, nullptr, "type='signal',interface='org.halvorin.Driver1.Service'",
+                         nullptr, nullptr),
+        0);
+    EXPECT_EQ(Subscribe(client).error, "");
+    instance->End();
+
+    auto nextMessage = [](sd_bus* bus,
+                          std::chrono::milliseconds limit) -> std::optional<std::uint32_t> {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline) {
+            sd_bus_message* m = nullptr;
+            if (sd_bus_process(bus, &m) > 0 && m != nullptr) {
+                std::uint32_t type = 0;
+                std::uint64_t argument = 0;
+                const bool isMessage =
+                    sd_bus_message_is_signal(m, "org.halvorin.Driver1.Service", "Message") > 0 &&
+                    sd_bus_message_read(m, "ut", &type, &argument) > 0;
+                sd_bus_message_unref(m);
+                if (isMessage) {
+                    return type;
+                }
+                continue;
+            }
+            sd_bus_wait(bus, 10'000);
+        }
+        return std::nullopt;
+    };
+    EXPECT_EQ(nextMessage(client, 10s),
+              std::optional<std::uint32_t>(kIOMessageServiceIsTerminated));
+    EXPECT_EQ(nextMessage(bystander, 300ms), std::nullopt);
+    EXPECT_EQ(SetReverseScroll(client, path).error, SD_BUS_ERROR_UNKNOWN_OBJECT);
+    sd_bus_flush_close_unref(bystander);
+}
+
+TEST_F(DriverHostBus, MalformedArgumentsAreRefusedBeforeAnything) {
+    Authorise();
+    const std::string invalid = SD_BUS_ERROR_INVALID_ARGS;
+    auto nested = [](int depth) {
+        return [depth](sd_bus_message* m) {
+            sd_bus_message_open_container(m, 'v', "av");
+            for (int i = 0; i < depth; ++i) {
+                sd_bus_message_open_container(m, 'a', "v");
+                sd_bus_message_open_container(m, 'v', "av");
+            }
+            sd_bus_message_open_container(m, 'a', "v");
+            sd_bus_message_close_container(m);
+            for (int i = 0; i < depth; ++i) {
+                sd_bus_message_close_container(m);
+                sd_bus_message_close_container(m);
+            }
+            sd_bus_message_close_container(m);
+        };
+    };
+    struct Case {
+        const char* what;
+        std::function<Outcome()> call;
+        std::string error;
+    } cases[] = {
+        {"an object path",
+         [&] {
+             return Call(client, path, kServiceInterface, "SetProperties",
+                         [](sd_bus_message* m) { sd_bus_message_append(m, "v", "o", "/x"); });
+         },
+         invalid},
+        {"a real number",
+         [&] {
+             return Call(client, path, kServiceInterface, "SetProperties",
+                         [](sd_bus_message* m) { sd_bus_message_append(m, "v", "d", 1.5); });
+         },
+         invalid},
+        {"nested too deep",
+         [&] { return Call(client, path, kServiceInterface, "SetProperties", nested(12)); },
+         invalid},
+        {"an unknown acceleration",
+         [&] { return SetAcceleration(client, "HIDTrackpadAcceleration", 1.0); }, invalid},
+        {"an acceleration not a number",
+         [&] { return SetAcceleration(client, "HIDMouseAcceleration", NAN); }, invalid},
+        {"an event type never posted", [&] { return Post(client, 99, 0, 0); }, invalid},
+        {"an unknown object",
+         [&] { return SetReverseScroll(client, std::string(kServicePathPrefix) + "/999"); },
+         SD_BUS_ERROR_UNKNOWN_OBJECT},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.call().error, c.error) << c.what;
+    }
+    EXPECT_EQ(gains.Get(AccelerationGains::Axis::Pointer), 1.0);
+    EXPECT_EQ(WheelOutput(), 120);
+}
+
+TEST_F(DriverHostBus, ALeavingClientLetsGoOfWhatItHeld) {
+    Authorise();
+    sd_bus* agent = PrivateSystemBus::Connect();
+    EXPECT_EQ(Post(agent, NX_FLAGSCHANGED, 0, NX_SHIFTMASK | NX_COMMANDMASK).status,
+              kIOReturnSuccess);
+    EXPECT_EQ(Post(client, NX_FLAGSCHANGED, 0, NX_SHIFTMASK).status, kIOReturnSuccess);
+    EXPECT_EQ(Post(agent, NX_LMOUSEDOWN, 0, 0).status, kIOReturnSuccess);
+    EXPECT_EQ(Written(keyboard.fds[1], 5).size(),
+              5U);  // two modifiers, a report, a button, a report
+    sd_bus_flush_close_unref(agent);
+    // The other client still holds shift.
+    const std::vector<std::array<int, 3>> released = {
+        {EV_KEY, KEY_LEFTMETA, 0}, {EV_KEY, BTN_LEFT, 0}, {EV_SYN, SYN_REPORT, 0}};
+    auto after = Written(keyboard.fds[1], 3);
+    std::sort(after.begin(), after.end());
+    auto expected = released;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(after, expected);
+}
+
+}  // namespace
+}  // namespace platform
+
+namespace platform {
+namespace {
+
+TEST_F(DriverHostBus, ASlowCheckHoldsUpOnlyItsCallersLaterCalls) {
+    Authorise();
+    Mock("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority",
+         "SimulateHangActions", "as", 1, "org.halvorin.driver1.configure");
+    // The agent's way: calls sent without waiting for the answers.
+    int answered = 0;
+    auto count = [](sd_bus_message*, void* answers, sd_bus_error*) {
+        ++*static_cast<int*>(answers);
+        return 0;
+    };
+    ASSERT_GE(sd_bus_call_method_async(client, nullptr, kDriverBusName, kHIDSystemPath,
+                                       kHIDSystemInterface, "SetAcceleration", count, &answered,
+                                       "sd", "HIDMouseAcceleration", 0.0),
+              0);
+    ASSERT_GE(sd_bus_call_method_async(client, nullptr, kDriverBusName, kHIDSystemPath,
+                                       kHIDSystemInterface, "PostEvent", count, &answered,
+                                       "unnqiuu", NX_KEYDOWN, std::int16_t{0}, std::int16_t{0},
+                                       std::uint16_t{0x00}, 0, 0U, 0U),
+              0);
+    sd_bus_flush(client);
+
+    // Another client and the mice go on meanwhile.
+    sd_bus* other = PrivateSystemBus::Connect();
+    EXPECT_EQ(Post(other, NX_KEYDOWN, 0x01, 0).status, kIOReturnSuccess);
+    EXPECT_EQ(WheelOutput(), 120);
+    using Events = std::vector<std::array<int, 3>>;
+    EXPECT_EQ(Written(keyboard.fds[1], 2), (Events{{EV_KEY, KEY_S, 1}, {EV_SYN, SYN_REPORT, 0}}))
+        << "the first client's key overtook its acceleration";
+    EXPECT_EQ(gains.Get(AccelerationGains::Axis::Pointer), 1.0);
+
+    Mock("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority",
+         "ReleaseHangingCalls", "");
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (answered < 2 && std::chrono::steady_clock::now() < deadline) {
+        if (sd_bus_process(client, nullptr) == 0) {
+            sd_bus_wait(client, 10'000);
+        }
+    }
+    EXPECT_EQ(Written(keyboard.fds[1], 2), (Events{{EV_KEY, KEY_A, 1}, {EV_SYN, SYN_REPORT, 0}}));
+    EXPECT_DOUBLE_EQ(gains.Get(AccelerationGains::Axis::Pointer), 0.25);
+    sd_bus_flush_close_unref(other);
+}
+
+}  // namespace
+}  // namespace platform

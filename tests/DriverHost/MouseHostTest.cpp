@@ -1,0 +1,243 @@
+// The real udev and libevdev code of the event side against umockdev's fake
+// device tree (run under umockdev-wrapper): discovery with hotplug, the wait
+// for released buttons before the grab, frames reaching the virtual pointer,
+// and an unplug mid-press that leaves nothing held.
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <linux/input.h>
+#include <sys/socket.h>
+#include <umockdev.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "HostMessageQueue.h"
+#include "HostMessages.h"
+#include "MouseDiscovery.h"
+#include "MouseHost.h"
+#include "OSKext.h"
+#include "OrvandelDriver.h"
+
+namespace platform {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string Bits(std::initializer_list<int> bits, std::size_t bytes) {
+    std::vector<unsigned char> data(bytes);
+    for (int bit : bits) {
+        data[bit / 8] |= static_cast<unsigned char>(1U << (bit % 8));
+    }
+    std::string hex;
+    for (unsigned char byte : data) {
+        hex += "0123456789ABCDEF"[byte >> 4];
+        hex += "0123456789ABCDEF"[byte & 15];
+    }
+    return hex;
+}
+
+// A string as libevdev reads it: into a 256-byte buffer, its last byte kept for the end.
+std::string Text(const std::string& text) {
+    std::string hex;
+    for (std::size_t i = 0; i < 255; ++i) {
+        const auto byte = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+        hex += "0123456789ABCDEF"[byte >> 4];
+        hex += "0123456789ABCDEF"[byte & 15];
+    }
+    return hex;
+}
+
+// What libevdev asks of a five-button wheel mouse, with the buttons given held.
+std::string MouseIoctls(std::initializer_list<int> held) {
+    std::string none8 = Bits({}, 8);
+    return "EVIOCGVERSION 0 01000100\n"
+           "EVIOCGID 0 0300F0FF92010001\n"
+           "EVIOCGNAME(0) 11 " +
+           Text("Test Mouse") +
+           "\n"
+           "EVIOCGPHYS(0) 13 " +
+           Text("usb-1/input0") +
+           "\n"
+           "EVIOCGUNIQ(0) 1 " +
+           Text("") +
+           "\n"
+           "EVIOCGBIT(0) 8 " +
+           Bits({EV_SYN, EV_KEY, EV_REL}, 8) +
+           "\n"
+           "EVIOCGBIT(1) 96 " +
+           Bits({BTN_LEFT, BTN_RIGHT, BTN_MIDDLE, BTN_SIDE, BTN_EXTRA}, 96) +
+           "\n"
+           "EVIOCGBIT(2) 8 " +
+           Bits({REL_X, REL_Y, REL_WHEEL, REL_HWHEEL}, 8) +
+           "\n"
+           "EVIOCGBIT(3) 8 " +
+           none8 + "\nEVIOCGBIT(4) 8 " + none8 + "\nEVIOCGBIT(5) 8 " + none8 +
+           "\nEVIOCGBIT(17) 8 " + none8 + "\nEVIOCGBIT(18) 8 " + none8 + "\nEVIOCGBIT(21) 16 " +
+           Bits({}, 16) +
+           "\n"
+           "EVIOCGPROP(0) 8 " +
+           Bits({INPUT_PROP_POINTER}, 8) +
+           "\n"
+           "EVIOCGKEY(0) 96 " +
+           Bits(held, 96) +
+           "\n"
+           "EVIOCGLED(0) 8 " +
+           none8 + "\nEVIOCGSW(0) 8 " + none8 + "\n";
+}
+
+class FakeSocketPointer final : public VirtualDevice {
+public:
+    explicit FakeSocketPointer(int fd) : fFd(fd) {}
+    int Descriptor() const override { return fFd; }
+
+private:
+    int fFd;
+};
+
+class MouseHostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Needs umockdev's preload library (umockdev-wrapper).
+        testbed = umockdev_testbed_new();
+        directory = umockdev_testbed_get_root_dir(testbed);
+        ASSERT_EQ(OSKext::load(kOrvandelDriverModule), kIOReturnSuccess);
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK, 0, pointer), 0);
+    }
+    void TearDown() override {
+        if (serving.joinable()) {
+            host->Stop();
+            serving.join();
+        }
+        host.reset();
+        OSKext::unload(kOrvandelDriverModule);
+        close(pointer[0]), close(pointer[1]);
+        g_free(directory);
+        if (testbed != nullptr) {
+            g_object_unref(testbed);
+        }
+    }
+
+    // A USB mouse with one event node; returns the node's syspath.
+    std::string AddMouse(int n, const char* vendor, const char* product,
+                         std::initializer_list<int> held, const std::string& events) {
+        const std::string usb = "/devices/usb1/1-" + std::to_string(n);
+        const std::string input =
+            usb + "/1-" + std::to_string(n) + ":1.0/input/input" + std::to_string(n);
+        const std::string node = "event" + std::to_string(n);
+        const std::string tree =
+            "P: " + usb + "\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nA: idVendor=" + vendor +
+            "\nA: idProduct=" + product + "\n\nP: " + input +
+            "\nE: SUBSYSTEM=input\nA: name=Test Mouse\nA: phys=usb-1/input0\n\nP: " + input + "/" +
+            node + "\nN: input/" + node + "\nE: DEVNAME=/dev/input/" + node +
+            "\nE: SUBSYSTEM=input\nA: dev=13:" + std::to_string(64 + n) + "\n";
+        GError* error = nullptr;
+        EXPECT_TRUE(umockdev_testbed_add_from_string(testbed, tree.c_str(), &error));
+        const std::string devnode = "/dev/input/" + node;
+        const std::string ioctls = std::string(directory) + "/" + node + ".ioctl";
+        std::ofstream(ioctls) << MouseIoctls(held);
+        EXPECT_TRUE(umockdev_testbed_load_ioctl(testbed, devnode.c_str(), ioctls.c_str(), &error));
+        const std::string recording = std::string(directory) + "/" + node + ".events";
+        std::ofstream(recording) << events;
+        EXPECT_TRUE(umockdev_testbed_load_evemu_events(testbed, devnode.c_str(), recording.c_str(),
+                                                       &error));
+        return "/sys" + input + "/" + node;
+    }
+
+    void StartHost() {
+        host = std::make_unique<MouseHost>(gains, messages, [this](const std::string&) {
+            return std::make_unique<FakeSocketPointer>(pointer[0]);
+        });
+        serving = std::thread([this] { host->Run(); });
+    }
+
+    // The queue's messages until `count` arrived or a limit passed.
+    std::vector<HostMessage> Messages(std::size_t count) {
+        std::vector<HostMessage> all;
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (all.size() < count && std::chrono::steady_clock::now() < deadline) {
+            HostMessage message;
+            if (messages.Pop(message)) {
+                all.push_back(message);
+            } else {
+                std::this_thread::sleep_for(2ms);
+            }
+        }
+        return all;
+    }
+    std::vector<std::array<int, 3>> PointerOutput(std::size_t count) {
+        std::vector<std::array<int, 3>> events;
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (events.size() < count && std::chrono::steady_clock::now() < deadline) {
+            input_event buffer[16];
+            const ssize_t got = read(pointer[1], buffer, sizeof buffer);
+            for (ssize_t i = 0; i < got / static_cast<ssize_t>(sizeof(input_event)); ++i) {
+                events.push_back({buffer[i].type, buffer[i].code, buffer[i].value});
+            }
+            if (got <= 0) {
+                std::this_thread::sleep_for(2ms);
+            }
+        }
+        return events;
+    }
+
+    UMockdevTestbed* testbed = nullptr;
+    gchar* directory = nullptr;
+    AccelerationGains gains;
+    HostMessageQueue messages;
+    int pointer[2] = {-1, -1};
+    std::unique_ptr<MouseHost> host;
+    std::thread serving;
+};
+
+// umockdev plays the first event at once and the others after their
+// distance to it; they come after the grab (what comes before belongs to the
+// system).
+constexpr const char* kMotionThenPress =
+    "E: 0.000000 0000 0000 0\n"
+    "E: 0.200000 0002 0000 5\nE: 0.200000 0000 0000 0\n"
+    "E: 0.200000 0001 0110 1\nE: 0.200000 0000 0000 0\n";
+
+TEST_F(MouseHostTest, DiscoversOnlyTheFamilysMice) {
+    AddMouse(1, "fff0", "0192", {}, "");
+    AddMouse(2, "fff0", "0193", {}, "");  // not a product of the family
+    AddMouse(3, "046d", "0192", {}, "");  // another vendor
+    MouseDiscovery discovery;
+    const auto nodes = discovery.Enumerate();
+    ASSERT_EQ(nodes.size(), 1U);
+    EXPECT_EQ(nodes[0].devnode, "/dev/input/event1");
+    EXPECT_EQ(nodes[0].productId, 402U);
+}
+
+TEST_F(MouseHostTest, ServesAMouseAndUnplugMidPressLeavesNothingHeld) {
+    const std::string node = AddMouse(1, "fff0", "0192", {}, kMotionThenPress);
+    StartHost();
+    EXPECT_EQ(PointerOutput(4), (std::vector<std::array<int, 3>>{{EV_REL, REL_X, 5},
+                                                                 {EV_SYN, SYN_REPORT, 0},
+                                                                 {EV_KEY, BTN_LEFT, 1},
+                                                                 {EV_SYN, SYN_REPORT, 0}}));
+    umockdev_testbed_uevent(testbed, node.c_str(), "remove");
+    EXPECT_EQ(PointerOutput(2),
+              (std::vector<std::array<int, 3>>{{EV_KEY, BTN_LEFT, 0}, {EV_SYN, SYN_REPORT, 0}}));
+    EXPECT_EQ(KindsOf(Messages(4)), kLifeEndingMidPress);
+}
+
+TEST_F(MouseHostTest, APluggedMouseIsTakenOnceItsButtonsAreUp) {
+    StartHost();
+    // Held at plug time; the release belongs to the system, not the driver.
+    const std::string node = AddMouse(4, "fff0", "0195", {BTN_LEFT},
+                                      "E: 0.050000 0001 0110 0\nE: 0.050000 0000 0000 0\n"
+                                      "E: 0.100000 0002 0001 -3\nE: 0.100000 0000 0000 0\n");
+    umockdev_testbed_uevent(testbed, node.c_str(), "add");
+    const auto added = Messages(1);
+    ASSERT_EQ(added.size(), 1U);
+    EXPECT_EQ(added[0].kind, HostMessage::Kind::Added);
+    EXPECT_EQ(PointerOutput(2),
+              (std::vector<std::array<int, 3>>{{EV_REL, REL_Y, -3}, {EV_SYN, SYN_REPORT, 0}}));
+}
+
+}  // namespace
+}  // namespace platform
