@@ -4,6 +4,7 @@
 #include <array>
 #include <unordered_map>
 
+#include "RunningDesktop.h"
 #include "SystemVersion.h"
 
 namespace {
@@ -120,6 +121,55 @@ constexpr std::int32_t kDownArrowKeyCode = 125;
 
 constexpr std::int32_t kUnknownMappingId = 0;
 
+// The Linux desktops' own shortcuts for the keystroke rows whose catalogue
+// keys would do nothing there (Command+C copies nothing: Command is Super).
+// Modifier flags stay the catalogue's: the HID system translates Command to
+// Super, Option to Alt. Rows not listed keep their catalogue keys.
+namespace vk {
+constexpr std::int32_t A = 0, D = 2, F = 3, H = 4, Z = 6, X = 7, C = 8, V = 9, W = 13;
+constexpr std::int32_t Return = 36, Grave = 50, PrintScreen = 105, PageUp = 116;
+constexpr std::int32_t PageDown = 121, F1 = 122, F7 = 98, F8 = 100, F10 = 109;
+constexpr std::int32_t LeftArrow = 123, RightArrow = 124;
+}  // namespace vk
+
+struct DesktopRow {
+    ButtonMappingType row;
+    std::int32_t gnomeKey;
+    std::uint32_t gnomeFlags;
+    std::int32_t plasmaKey;
+    std::uint32_t plasmaFlags;
+};
+
+constexpr std::uint32_t kCtrl = kControlModifierFlag;
+constexpr std::uint32_t kAlt = kOptionModifierFlag;
+constexpr std::uint32_t kSuper = kCommandModifierFlag;
+constexpr std::uint32_t kShift = kShiftModifierFlag;
+
+constexpr std::array<DesktopRow, 21> kDesktopRows = {{
+    {4, vk::A, kSuper, vk::F1, kAlt},                          // Applications
+    {5, vk::LeftArrow, kAlt, vk::LeftArrow, kAlt},             // Back
+    {6, vk::W, kCtrl, vk::W, kCtrl},                           // Close
+    {7, vk::C, kCtrl, vk::C, kCtrl},                           // Copy
+    {8, vk::X, kCtrl, vk::X, kCtrl},                           // Cut
+    {12, vk::F, kCtrl, vk::F, kCtrl},                          // Find
+    {13, vk::RightArrow, kAlt, vk::RightArrow, kAlt},          // Forward
+    {14, vk::Return, kAlt, vk::Return, kAlt},                  // Info: properties
+    {19, vk::H, kSuper, vk::PageDown, kSuper},                 // Minimize
+    {22, vk::V, kCtrl, vk::V, kCtrl},                          // Paste
+    {23, vk::PrintScreen, kCtrl, vk::PrintScreen, kSuper | kShift},  // Screen Shot to Clipboard
+    {25, vk::PrintScreen, kShift, vk::PrintScreen, kShift},    // Screen Shot to File
+    {27, vk::V, kSuper, vk::W, kSuper},                        // Dashboard: GNOME's message tray
+    {28, vk::D, kSuper, vk::D, kSuper},                        // Show/Hide Desktop
+    {29, vk::F1, kAlt, vk::F1, kAlt},                          // Dock: overview, launcher
+    {36, vk::F1, kAlt, vk::F10, kCtrl},                        // Tile All Windows
+    {37, vk::Grave, kAlt, vk::F7, kCtrl},                      // Tile Application Windows
+    {38, vk::Z, kCtrl, vk::Z, kCtrl},                          // Undo
+    {39, vk::PageUp, kSuper, vk::LeftArrow, kCtrl | kSuper},   // Move Left a Space
+    {40, vk::PageDown, kSuper, vk::RightArrow, kCtrl | kSuper},  // Move Right a Space
+    {41, vk::F1, kAlt, vk::F8, kCtrl},                         // Activate Spaces
+}};
+
+
 // The class's process-wide state: the catalogue as this process uses it, fitted
 // by class initialisation, and the mapping-id dictionaries. Created on first
 // use, so that mappings made while other files are statically initialised
@@ -163,6 +213,15 @@ void AButtonMapping::initialize() {
         state.labels[kApplicationWindowsRow] = "Show Application Windows";
         state.info[kApplicationWindowsRow].keyCode = kDownArrowKeyCode;
         state.info[kApplicationWindowsRow].modifierFlags = kControlModifierFlag;
+    }
+    if (const platform::Desktop desktop = platform::RunningDesktop();
+        desktop != platform::Desktop::Catalogue) {
+        const bool plasma = desktop == platform::Desktop::Plasma;
+        for (const DesktopRow& row : kDesktopRows) {
+            ButtonMappingInfo& info = state.info[static_cast<std::size_t>(row.row)];
+            info.keyCode = plasma ? row.plasmaKey : row.gnomeKey;
+            info.modifierFlags = plasma ? row.plasmaFlags : row.gnomeFlags;
+        }
     }
     state.initialized = true;
 }
