@@ -144,11 +144,24 @@ PrivateBus::~PrivateBus() {
 }
 
 bool PrivateBus::StartTemplate(const std::string& templateName, const std::string& busName) {
-    fTemplates.push_back(std::make_unique<ChildProcess>(
-        std::vector<std::string>{"/usr/bin/python3", "-m", "dbusmock", "--system", "--template",
-                                 templateName},
-        std::vector<std::string>{"DBUS_SYSTEM_BUS_ADDRESS=" + fAddress}));
+    fTemplates.push_back(StartOnBus(
+        {"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", templateName}, false));
     return WaitForName(busName);
+}
+
+std::unique_ptr<ChildProcess> PrivateBus::StartOnBus(const std::vector<std::string>& arguments,
+                                                     bool captureOutput,
+                                                     std::vector<std::string> environment) {
+    environment.push_back("DBUS_SYSTEM_BUS_ADDRESS=" + fAddress);
+    return std::make_unique<ChildProcess>(arguments, environment, captureOutput);
+}
+
+std::unique_ptr<ChildProcess> PrivateBus::StartFakeDriverHost() {
+    auto host = StartOnBus({"/usr/bin/python3", HALVORIN_FAKE_DRIVER_HOST});
+    if (host->ReadLine(kStartTimeout) != "ready" || !WaitForName("org.halvorin.Driver1")) {
+        return nullptr;
+    }
+    return host;
 }
 
 bool PrivateBus::WaitForName(const std::string& busName, bool owned) {

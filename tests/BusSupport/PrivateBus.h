@@ -45,6 +45,13 @@ public:
     // Starts python3-dbusmock's template on this bus (as the system bus) and
     // waits until `busName` is owned; false after a bounded wait.
     bool StartTemplate(const std::string& templateName, const std::string& busName);
+    // Starts a program with this bus as its system bus.
+    std::unique_ptr<ChildProcess> StartOnBus(const std::vector<std::string>& arguments,
+                                             bool captureOutput = true,
+                                             std::vector<std::string> environment = {});
+    // The stand-in driver host; waits until its name is owned (none after a
+    // bounded wait). Its output lines report each call made on it.
+    std::unique_ptr<ChildProcess> StartFakeDriverHost();
     // Waits (bounded) until the name is owned, or no longer owned.
     bool WaitForName(const std::string& busName, bool owned = true);
 

@@ -2,9 +2,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <thread>
-
 #include "BusConnection.h"
+#include "BusServing.h"
 #include "LinuxPower.h"
 #include "LinuxSession.h"
 #include "PrivateBus.h"
@@ -29,8 +28,6 @@ protected:
         setenv("DBUS_SYSTEM_BUS_ADDRESS", fBus.Address().c_str(), 1);
         fConnection = BusConnection::Open(BusConnection::Bus::System);
         ASSERT_TRUE(fConnection);
-        platform::CFRunLoopGetCurrent()->AddSource(fConnection->Source(),
-                                                   platform::kCFRunLoopCommonModes);
     }
     void TearDown() override { platform::ResetSharedWorkspaceNotificationCenter(); }
 
@@ -60,14 +57,7 @@ protected:
         }
         return count;
     }
-    // Lets the backend's connection and the run loop work until `done`.
-    bool Serve(const std::function<bool()>& done) {
-        return WaitUntil(done, [&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            fConnection->Dispatch();
-            platform::CFRunLoopGetCurrent()->RunUntilIdle();
-        });
-    }
+    bool Serve(const std::function<bool()>& done) { return ::Serve(*fConnection, done); }
 
     PrivateBus fBus;
     std::unique_ptr<BusConnection> fConnection;
