@@ -60,6 +60,12 @@ RunLoopTimer::RunLoopTimer(CFAbsoluteTime fireDate, CFTimeInterval interval,
       fCallback(std::move(callback)),
       fSequence(NextSequence()) {}
 
+WatchId RunLoopBackend::WatchDescriptor(int, std::uint32_t, std::function<void()>) {
+    return 0;
+}
+
+void RunLoopBackend::Unwatch(WatchId) {}
+
 void RunLoop::AddSource(const CFRunLoopSourceRef& source, CFRunLoopMode mode) {
     if (source && !ContainsSource(source, mode)) {
         fSources.push_back({source, mode});
@@ -233,6 +239,17 @@ void CFRunLoopTimerInvalidate(const CFRunLoopTimerRef& timer) {
 
 CFAbsoluteTime CFAbsoluteTimeGetCurrent() {
     return TheCurrent().backend->Now();
+}
+
+WatchId CFRunLoopWatchDescriptor(CFRunLoopRef loop, int descriptor, std::uint32_t events,
+                                 std::function<void()> ready) {
+    return loop != nullptr ? loop->WatchDescriptor(descriptor, events, std::move(ready)) : 0;
+}
+
+void CFRunLoopUnwatchDescriptor(CFRunLoopRef loop, WatchId watch) {
+    if (loop != nullptr) {
+        loop->Unwatch(watch);
+    }
 }
 
 void NSThreadSleepUntilDate(CFAbsoluteTime date) {

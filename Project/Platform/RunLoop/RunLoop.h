@@ -75,8 +75,14 @@ private:
     bool fValid = true;
 };
 
+// Identifies a descriptor watch; 0 is never one.
+using WatchId = std::uint64_t;
+// What a descriptor watch waits for (any combination).
+inline constexpr std::uint32_t kDescriptorReadable = 1;
+inline constexpr std::uint32_t kDescriptorWritable = 2;
+
 // What differs between the simulation and a real machine: the clock, how the
-// thread waits for something to happen, and the blocking sleep.
+// thread waits for something to happen, the blocking sleep, and descriptors.
 class RunLoopBackend {
 public:
     enum class WaitResult {
@@ -91,6 +97,18 @@ public:
     virtual WaitResult Wait(std::optional<CFAbsoluteTime> deadline) = 0;
     // Blocks the thread until the date without serving any run loop.
     virtual void SleepUntil(CFAbsoluteTime date) = 0;
+
+    // Serves a descriptor: while it is ready for any of `events` (or has hung
+    // up or failed), `ready` runs from the loop's wait on the loop's thread,
+    // again at every wait until Unwatch (level-triggered), so it must consume
+    // what made the descriptor ready. The descriptor stays the caller's, who
+    // unwatches it before closing it. One watch per descriptor. Returns 0
+    // when refused; the default refuses (no descriptors in the simulation,
+    // which stays deterministic).
+    virtual WatchId WatchDescriptor(int descriptor, std::uint32_t events,
+                                    std::function<void()> ready);
+    // Ends the watch, also from inside its own callback; unknown ids are ignored.
+    virtual void Unwatch(WatchId watch);
 };
 
 // The program's one run loop (the user-side programs are single-threaded).
@@ -114,6 +132,12 @@ public:
     // Makes the innermost Run/RunFor return after the current callback.
     void Stop();
     bool IsRunning() const { return fDepth > 0; }
+
+    // See RunLoopBackend::WatchDescriptor.
+    WatchId WatchDescriptor(int descriptor, std::uint32_t events, std::function<void()> ready) {
+        return fBackend.WatchDescriptor(descriptor, events, std::move(ready));
+    }
+    void Unwatch(WatchId watch) { fBackend.Unwatch(watch); }
 
     CFAbsoluteTime Now() const { return fBackend.Now(); }
     RunLoopBackend& Backend() { return fBackend; }
@@ -152,6 +176,10 @@ CFRunLoopTimerRef CFRunLoopTimerCreate(CFAbsoluteTime fireDate, CFTimeInterval i
 void CFRunLoopAddTimer(CFRunLoopRef loop, const CFRunLoopTimerRef& timer, CFRunLoopMode mode);
 void CFRunLoopTimerInvalidate(const CFRunLoopTimerRef& timer);
 CFAbsoluteTime CFAbsoluteTimeGetCurrent();
+// Descriptor watches on a loop (0 when the loop is null or its backend refuses).
+WatchId CFRunLoopWatchDescriptor(CFRunLoopRef loop, int descriptor, std::uint32_t events,
+                                 std::function<void()> ready);
+void CFRunLoopUnwatchDescriptor(CFRunLoopRef loop, WatchId watch);
 
 // The blocking sleeps of the thread: no run loop callback runs meanwhile.
 void NSThreadSleepUntilDate(CFAbsoluteTime date);
