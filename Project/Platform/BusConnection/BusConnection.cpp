@@ -20,8 +20,29 @@ std::unique_ptr<BusConnection> BusConnection::Open(Bus bus) {
 BusConnection::BusConnection(sd_bus* bus) : fBus(bus), fSource(CreateRunLoopSource()) {}
 
 BusConnection::~BusConnection() {
+    if (fLoop != nullptr) {
+        CFRunLoopUnwatchDescriptor(fLoop, fWatch);
+        CFRunLoopRemoveSource(fLoop, fSource, kCFRunLoopCommonModes);
+    }
     fSource->Invalidate();
     sd_bus_flush_close_unref(fBus);
+}
+
+bool BusConnection::Attach(CFRunLoopRef loop) {
+    fWatch = CFRunLoopWatchDescriptor(loop, Descriptor(), kDescriptorReadable, [this] {
+        // A bus that went away would stay readable: stop watching it.
+        if (!Dispatch()) {
+            CFRunLoopUnwatchDescriptor(fLoop, fWatch);
+        }
+    });
+    if (fWatch == 0) {
+        return false;
+    }
+    fLoop = loop;
+    CFRunLoopAddSource(loop, fSource, kCFRunLoopCommonModes);
+    // Whatever came with the connection's start is served at once.
+    DispatchLater();
+    return true;
 }
 
 bool BusConnection::Dispatch() {
@@ -56,7 +77,7 @@ BusMessage BusConnection::Call(sd_bus_message* request, std::string* error) {
     if (request == nullptr) {
         return nullptr;
     }
-    sd_bus_error callError = SD_BUS_ERROR_NULL;
+    sd_bus_error callError{};
     sd_bus_message* reply = nullptr;
     const int result = sd_bus_call(fBus, request, kCallTimeoutMicroseconds, &callError, &reply);
     if (result < 0 && error != nullptr) {

@@ -21,10 +21,11 @@ struct BusSlotUnref {
 // A match or a method call in flight; dropping it ends it.
 using BusSlot = std::unique_ptr<sd_bus_slot, BusSlotUnref>;
 
-// One sd-bus connection served by the program's run loop: the loop watches
-// Descriptor() and calls Dispatch() when it is readable. Messages read while
-// a synchronous call waited for its reply are dispatched from the run loop
-// right after, through the connection's source.
+// One sd-bus connection served by the program's run loop (whichever backend
+// it runs on: epoll in the agent, Qt's in the pane): once attached, the loop
+// watches the connection's descriptor and dispatches what arrives. Messages
+// read while a synchronous call waited for its reply are dispatched from the
+// run loop right after, through the connection's source.
 class BusConnection {
 public:
     enum class Bus { System, Session };
@@ -36,6 +37,10 @@ public:
     ~BusConnection();
     BusConnection(const BusConnection&) = delete;
     BusConnection& operator=(const BusConnection&) = delete;
+
+    // Served by the loop from now on; false when the loop cannot watch
+    // descriptors. Detached again when destroyed.
+    bool Attach(CFRunLoopRef loop);
 
     sd_bus* Get() const { return fBus; }
     int Descriptor() const { return sd_bus_get_fd(fBus); }
@@ -57,6 +62,8 @@ private:
 
     sd_bus* fBus;
     CFRunLoopSourceRef fSource;
+    CFRunLoopRef fLoop = nullptr;
+    WatchId fWatch = 0;
     bool fDispatchQueued = false;
 };
 

@@ -66,6 +66,9 @@ LinuxHIDDevices::LinuxHIDDevices() : fUdev(udev_new()) {
 }
 
 LinuxHIDDevices::~LinuxHIDDevices() {
+    if (fLoop != nullptr) {
+        CFRunLoopUnwatchDescriptor(fLoop, fWatch);
+    }
     if (fMonitor != nullptr) {
         udev_monitor_unref(fMonitor);
     }
@@ -76,6 +79,15 @@ LinuxHIDDevices::~LinuxHIDDevices() {
 
 int LinuxHIDDevices::Descriptor() const {
     return fMonitor != nullptr ? udev_monitor_get_fd(fMonitor) : -1;
+}
+
+bool LinuxHIDDevices::Attach(CFRunLoopRef loop) {
+    if (fMonitor == nullptr) {
+        return false;
+    }
+    fWatch = CFRunLoopWatchDescriptor(loop, Descriptor(), kDescriptorReadable, [this] { Dispatch(); });
+    fLoop = fWatch != 0 ? loop : nullptr;
+    return fWatch != 0;
 }
 
 void LinuxHIDDevices::Dispatch() {

@@ -14,8 +14,8 @@ struct udev_monitor;
 namespace platform {
 
 // The machine's USB devices as udev sees them: enumerated once, then followed
-// through the udev monitor (no privileges needed). The run loop watches
-// Descriptor() and calls Dispatch() when it is readable.
+// through the udev monitor (no privileges needed), whose descriptor the run
+// loop watches once attached.
 class LinuxHIDDevices final : public HIDDeviceBackend {
 public:
     LinuxHIDDevices();
@@ -24,6 +24,8 @@ public:
     // False when udev is out of reach (no device is then ever reported).
     bool IsOpen() const { return fMonitor != nullptr; }
     int Descriptor() const;
+    // Served by the loop from now on; false when it cannot watch descriptors.
+    bool Attach(CFRunLoopRef loop);
     // Reports the arrivals and removals the monitor has queued.
     void Dispatch();
 
@@ -46,6 +48,8 @@ private:
     std::map<std::string, Present> fDevices;  // by sysfs path
     std::uint64_t fNextId = 1;
     bool fWithdrawn = false;
+    CFRunLoopRef fLoop = nullptr;
+    WatchId fWatch = 0;
 };
 
 }  // namespace platform
