@@ -1,0 +1,45 @@
+#pragma once
+
+#include <deque>
+
+#include "BusConnection.h"
+#include "HIDSystem.h"
+#include "RunLoop.h"
+
+namespace platform {
+
+// Posting and accelerations through the driver host's HID system object.
+// Posts go out at once while they come in small bursts; a longer run (a
+// recorded keystroke sequence) is paced by a run loop timer so that the
+// readers of the host's virtual keyboard never see their input buffer
+// overflow. Nothing sleeps: a paced post is queued and reported as accepted,
+// and its order with the other posts is kept.
+class DriverHostHIDSystem final : public HIDSystemBackend {
+public:
+    // Posts sent back to back before pacing starts, and the pace after that.
+    static constexpr int kBurst = 16;
+    static constexpr CFTimeInterval kInterval = 0.004;
+
+    explicit DriverHostHIDSystem(BusConnection& systemBus) : fBus(systemBus) {}
+    ~DriverHostHIDSystem() override;
+
+    IOReturn PostEvent(const HIDPostedEvent& event) override;
+    IOReturn SetAcceleration(std::string_view key, double acceleration) override;
+
+    // Sends whatever is queued now (the program is about to end).
+    void Flush();
+    std::size_t QueuedCount() const { return fQueue.size(); }
+
+private:
+    IOReturn Send(const HIDPostedEvent& event);
+    void Refill();
+    void SendQueued(const CFRunLoopTimerRef& timer);
+
+    BusConnection& fBus;
+    std::deque<HIDPostedEvent> fQueue;
+    CFRunLoopTimerRef fTimer;
+    double fTokens = kBurst;
+    CFAbsoluteTime fRefilledAt = 0.0;
+};
+
+}  // namespace platform
