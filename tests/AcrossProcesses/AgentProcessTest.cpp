@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AgentConstants.h"
@@ -78,8 +78,7 @@ protected:
     void StartAgent() {
         const std::string data = (fHome.Path() / ".local/share").string();
         fAgent = fSystem.StartOnBus(
-            {HALVORIN_AGENT},
-            false,
+            {HALVORIN_AGENT}, false,
             {"DBUS_SESSION_BUS_ADDRESS=" + fSession.Address(), "HOME=" + fHome.Path().string(),
              "XDG_DATA_HOME=" + data, "XDG_CURRENT_DESKTOP=GNOME",
              "LD_PRELOAD=libumockdev-preload.so.0",
@@ -186,13 +185,13 @@ TEST_F(AgentProcessTest, CopyPressSleepWakeSettingsAndAReturningHost) {
 
     // A Copy press comes back to the host's keyboard as Ctrl+C.
     HostSends(1, 0x10);
-    EXPECT_EQ(HostUntil("post type=11"),
-              (std::vector<std::string>{
-                  "post type=12 x=0 y=0 key=0 click=0 flags=0x40000 options=1",
-                  "post type=10 x=0 y=0 key=8 click=0 flags=0x0 options=0",
-                  "post type=11 x=0 y=0 key=8 click=0 flags=0x0 options=0"}));
-    EXPECT_EQ(HostUntil("post"), (std::vector<std::string>{
-                                     "post type=12 x=0 y=0 key=0 click=0 flags=0x0 options=1"}));
+    EXPECT_EQ(
+        HostUntil("post type=11"),
+        (std::vector<std::string>{"post type=12 x=0 y=0 key=0 click=0 flags=0x40000 options=1",
+                                  "post type=10 x=0 y=0 key=8 click=0 flags=0x0 options=0",
+                                  "post type=11 x=0 y=0 key=8 click=0 flags=0x0 options=0"}));
+    EXPECT_EQ(HostUntil("post"),
+              (std::vector<std::string>{"post type=12 x=0 y=0 key=0 click=0 flags=0x0 options=1"}));
 
     // A sleep: the agent lets go and says so; the wake finds the mouse again.
     gPaneSaw.clear();
@@ -200,8 +199,8 @@ TEST_F(AgentProcessTest, CopyPressSleepWakeSettingsAndAReturningHost) {
     ASSERT_TRUE(PaneSees("NoDevicesAttached"));
     EXPECT_TRUE(WaitUntil([&] { return SleepInhibitors() == 0; },
                           [] { std::this_thread::sleep_for(5ms); }));
-    EXPECT_TRUE(std::filesystem::exists(fHome.Path() /
-                                        ".local/share/Halvorin/OrvandelSettings.xml"));
+    EXPECT_TRUE(
+        std::filesystem::exists(fHome.Path() / ".local/share/Halvorin/OrvandelSettings.xml"));
     PrepareForSleep(false);
     EXPECT_EQ(HostUntil("subscribe").back(), "subscribe id=1");
     ASSERT_TRUE(PaneSees("DeviceAttached"));

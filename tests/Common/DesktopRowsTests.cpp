@@ -51,7 +51,7 @@ constexpr Shortcut kShortcuts[] = {
     {Desktop::Gnome, "Show/Hide Desktop", 2, kSuper},
     {Desktop::Gnome, "Move Left a Space", 116, kSuper},
     {Desktop::Gnome, "Move Right a Space", 121, kSuper},
-    {Desktop::Gnome, "Screen Shot to File", 105, kShift},
+    {Desktop::Gnome, "Screen Shot to File", 0x7F, kShift},  // Print Screen
     {Desktop::Plasma, "Copy", 8, kCtrl},
     {Desktop::Plasma, "Forward", 124, kAlt},
     {Desktop::Plasma, "Show/Hide Desktop", 2, kSuper},

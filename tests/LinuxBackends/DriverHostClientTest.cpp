@@ -65,7 +65,8 @@ TEST_F(DriverHostClientTest, ServicesPropertiesAndMessagesOfTheHostsInstances) {
     EXPECT_EQ(fRegistry->ServicesOfClass("IOService").size(), 2u);
     const std::vector<ServiceId> hid = fRegistry->ServicesOfClass("IOHIDSystem");
     ASSERT_EQ(hid.size(), 1u);
-    EXPECT_EQ(fRegistry->Open(hid[0], platform::kIOHIDParamConnectType), platform::kIOReturnSuccess);
+    EXPECT_EQ(fRegistry->Open(hid[0], platform::kIOHIDParamConnectType),
+              platform::kIOReturnSuccess);
     EXPECT_NE(fRegistry->Open(mice[0], platform::kIOHIDParamConnectType),
               platform::kIOReturnSuccess);
 
@@ -74,16 +75,16 @@ TEST_F(DriverHostClientTest, ServicesPropertiesAndMessagesOfTheHostsInstances) {
     EXPECT_EQ(properties->Find("ProductID")->AsInteger(), 405);
     EXPECT_EQ(properties->Find("VendorID")->AsInteger(), 0xfff0);
 
-    const platform::PropertyList settings(
-        platform::PropertyList::Dictionary{{"PointerResolution", platform::PropertyList::MakeInteger(7)}});
+    const platform::PropertyList settings(platform::PropertyList::Dictionary{
+        {"PointerResolution", platform::PropertyList::MakeInteger(7)}});
     EXPECT_EQ(fRegistry->SetProperties(mice[0], settings), platform::kIOReturnSuccess);
     EXPECT_EQ(HostSaid(), "set-properties id=1 {'PointerResolution': 7}");
 
     std::vector<std::pair<platform::natural_t, std::uintptr_t>> messages;
-    const auto interest = fRegistry->AddInterest(mice[0], [&](platform::natural_t type,
-                                                              std::uintptr_t argument) {
-        messages.emplace_back(type, argument);
-    });
+    const auto interest =
+        fRegistry->AddInterest(mice[0], [&](platform::natural_t type, std::uintptr_t argument) {
+            messages.emplace_back(type, argument);
+        });
     ASSERT_TRUE(interest);
     EXPECT_EQ(HostSaid(), "subscribe id=1");
     Control("SendMessage", "tut", 1, 0x10, 0);

@@ -29,9 +29,9 @@ protected:
     }
 
     std::string AddUsb(const char* name, const char* vendor, const char* product) {
-        gchar* path = umockdev_testbed_add_device(fBed, "usb", name, nullptr, "idVendor", vendor,
-                                                  "idProduct", product, nullptr, "DEVTYPE",
-                                                  "usb_device", nullptr);
+        gchar* path =
+            umockdev_testbed_add_device(fBed, "usb", name, nullptr, "idVendor", vendor, "idProduct",
+                                        product, nullptr, "DEVTYPE", "usb_device", nullptr);
         std::string result(path);
         g_free(path);
         return result;

@@ -66,9 +66,8 @@ protected:
 TEST_F(LogindTest, SleepWaitsForTheAcknowledgementAndWakeSendsBothMessages) {
     platform::LinuxPower power(*fConnection);
     std::vector<std::pair<platform::natural_t, std::intptr_t>> messages;
-    ASSERT_TRUE(power.Register([&](platform::natural_t type, std::intptr_t id) {
-        messages.emplace_back(type, id);
-    }));
+    ASSERT_TRUE(power.Register(
+        [&](platform::natural_t type, std::intptr_t id) { messages.emplace_back(type, id); }));
     EXPECT_TRUE(power.HoldsSleepLock());
     ASSERT_TRUE(Serve([&] { return SleepInhibitors() == 1; }));
 

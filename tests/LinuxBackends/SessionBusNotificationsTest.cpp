@@ -31,9 +31,9 @@ protected:
         ASSERT_TRUE(fConnection && fOther);
         fPrevious = platform::InstallDistributedNotificationBackend(
             std::make_unique<platform::SessionBusNotifications>(*fConnection));
-        platform::CFNotificationCenterAddObserver(platform::CFNotificationCenterGetDistributedCenter(),
-                                                  this, Record, nullptr, nullptr,
-                                                  platform::CFNotificationSuspensionBehaviorDeliverImmediately);
+        platform::CFNotificationCenterAddObserver(
+            platform::CFNotificationCenterGetDistributedCenter(), this, Record, nullptr, nullptr,
+            platform::CFNotificationSuspensionBehaviorDeliverImmediately);
         gSeen.clear();
     }
     void TearDown() override {
@@ -72,13 +72,13 @@ TEST_F(SessionBusNotificationsTest, PostsComeBackToEveryListenerWithTheirUserInf
         {"IsTarn", PropertyList::MakeBoolean(true)},
         {"Mappings", PropertyList::Array{PropertyList::MakeInteger(3), "x"}}});
     platform::CFNotificationCenterPostNotification(
-        platform::CFNotificationCenterGetDistributedCenter(), "DeviceAttached", nullptr, &info, true);
+        platform::CFNotificationCenterGetDistributedCenter(), "DeviceAttached", nullptr, &info,
+        true);
     platform::CFNotificationCenterPostNotification(
         platform::CFNotificationCenterGetDistributedCenter(), "HalvorinAgent", "pane", nullptr,
         false);
-    EXPECT_EQ(SeenUntilMarker(),
-              (std::vector<std::string>{"DeviceAttached - " + info.Describe(),
-                                        "HalvorinAgent pane -"}));
+    EXPECT_EQ(SeenUntilMarker(), (std::vector<std::string>{"DeviceAttached - " + info.Describe(),
+                                                           "HalvorinAgent pane -"}));
 }
 
 TEST_F(SessionBusNotificationsTest, MalformedOrOversizedSignalsAreDroppedWhole) {
@@ -88,7 +88,8 @@ TEST_F(SessionBusNotificationsTest, MalformedOrOversizedSignalsAreDroppedWhole) 
     SendRaw([](sd_bus_message* m) {
         sd_bus_message_append(m, "sasavb", "TwoObjects", 2, "a", "b", 0, 0);
     });
-    SendRaw([&](sd_bus_message* m) { sd_bus_message_append(m, "sasavb", longName.c_str(), 0, 0, 0); });
+    SendRaw(
+        [&](sd_bus_message* m) { sd_bus_message_append(m, "sasavb", longName.c_str(), 0, 0, 0); });
     SendRaw([](sd_bus_message* m) {
         sd_bus_message_append(m, "sasavb", "PathInInfo", 0, 1, "o", "/x", 0);
     });

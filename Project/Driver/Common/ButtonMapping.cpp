@@ -6,8 +6,11 @@
 
 #include "RunningDesktop.h"
 #include "SystemVersion.h"
+#include "VirtualKeyCodes.h"
 
 namespace {
+
+using namespace platform;  // the virtual key codes
 
 struct ButtonMappingInfo {
     std::int32_t mappingId;
@@ -125,12 +128,6 @@ constexpr std::int32_t kUnknownMappingId = 0;
 // keys would do nothing there (Command+C copies nothing: Command is Super).
 // Modifier flags stay the catalogue's: the HID system translates Command to
 // Super, Option to Alt. Rows not listed keep their catalogue keys.
-namespace vk {
-constexpr std::int32_t A = 0, D = 2, F = 3, H = 4, Z = 6, X = 7, C = 8, V = 9, W = 13;
-constexpr std::int32_t Return = 36, Grave = 50, PrintScreen = 105, PageUp = 116;
-constexpr std::int32_t PageDown = 121, F1 = 122, F7 = 98, F8 = 100, F10 = 109;
-constexpr std::int32_t LeftArrow = 123, RightArrow = 124;
-}  // namespace vk
 
 struct DesktopRow {
     ButtonMappingType row;
@@ -146,29 +143,28 @@ constexpr std::uint32_t kSuper = kCommandModifierFlag;
 constexpr std::uint32_t kShift = kShiftModifierFlag;
 
 constexpr std::array<DesktopRow, 21> kDesktopRows = {{
-    {4, vk::A, kSuper, vk::F1, kAlt},                          // Applications
-    {5, vk::LeftArrow, kAlt, vk::LeftArrow, kAlt},             // Back
-    {6, vk::W, kCtrl, vk::W, kCtrl},                           // Close
-    {7, vk::C, kCtrl, vk::C, kCtrl},                           // Copy
-    {8, vk::X, kCtrl, vk::X, kCtrl},                           // Cut
-    {12, vk::F, kCtrl, vk::F, kCtrl},                          // Find
-    {13, vk::RightArrow, kAlt, vk::RightArrow, kAlt},          // Forward
-    {14, vk::Return, kAlt, vk::Return, kAlt},                  // Info: properties
-    {19, vk::H, kSuper, vk::PageDown, kSuper},                 // Minimize
-    {22, vk::V, kCtrl, vk::V, kCtrl},                          // Paste
-    {23, vk::PrintScreen, kCtrl, vk::PrintScreen, kSuper | kShift},  // Screen Shot to Clipboard
-    {25, vk::PrintScreen, kShift, vk::PrintScreen, kShift},    // Screen Shot to File
-    {27, vk::V, kSuper, vk::W, kSuper},                        // Dashboard: GNOME's message tray
-    {28, vk::D, kSuper, vk::D, kSuper},                        // Show/Hide Desktop
-    {29, vk::F1, kAlt, vk::F1, kAlt},                          // Dock: overview, launcher
-    {36, vk::F1, kAlt, vk::F10, kCtrl},                        // Tile All Windows
-    {37, vk::Grave, kAlt, vk::F7, kCtrl},                      // Tile Application Windows
-    {38, vk::Z, kCtrl, vk::Z, kCtrl},                          // Undo
-    {39, vk::PageUp, kSuper, vk::LeftArrow, kCtrl | kSuper},   // Move Left a Space
-    {40, vk::PageDown, kSuper, vk::RightArrow, kCtrl | kSuper},  // Move Right a Space
-    {41, vk::F1, kAlt, vk::F8, kCtrl},                         // Activate Spaces
+    {4, kVK_ANSI_A, kSuper, kVK_F1, kAlt},                           // Applications
+    {5, kVK_LeftArrow, kAlt, kVK_LeftArrow, kAlt},                   // Back
+    {6, kVK_ANSI_W, kCtrl, kVK_ANSI_W, kCtrl},                       // Close
+    {7, kVK_ANSI_C, kCtrl, kVK_ANSI_C, kCtrl},                       // Copy
+    {8, kVK_ANSI_X, kCtrl, kVK_ANSI_X, kCtrl},                       // Cut
+    {12, kVK_ANSI_F, kCtrl, kVK_ANSI_F, kCtrl},                      // Find
+    {13, kVK_RightArrow, kAlt, kVK_RightArrow, kAlt},                // Forward
+    {14, kVK_Return, kAlt, kVK_Return, kAlt},                        // Info: properties
+    {19, kVK_ANSI_H, kSuper, kVK_PageDown, kSuper},                  // Minimize
+    {22, kVK_ANSI_V, kCtrl, kVK_ANSI_V, kCtrl},                      // Paste
+    {23, kVK_PrintScreen, kCtrl, kVK_PrintScreen, kSuper | kShift},  // Screen Shot to Clipboard
+    {25, kVK_PrintScreen, kShift, kVK_PrintScreen, kShift},          // Screen Shot to File
+    {27, kVK_ANSI_V, kSuper, kVK_ANSI_W, kSuper},                // Dashboard: GNOME's message tray
+    {28, kVK_ANSI_D, kSuper, kVK_ANSI_D, kSuper},                // Show/Hide Desktop
+    {29, kVK_F1, kAlt, kVK_F1, kAlt},                            // Dock: overview, launcher
+    {36, kVK_F1, kAlt, kVK_F10, kCtrl},                          // Tile All Windows
+    {37, kVK_ANSI_Grave, kAlt, kVK_F7, kCtrl},                   // Tile Application Windows
+    {38, kVK_ANSI_Z, kCtrl, kVK_ANSI_Z, kCtrl},                  // Undo
+    {39, kVK_PageUp, kSuper, kVK_LeftArrow, kCtrl | kSuper},     // Move Left a Space
+    {40, kVK_PageDown, kSuper, kVK_RightArrow, kCtrl | kSuper},  // Move Right a Space
+    {41, kVK_F1, kAlt, kVK_F8, kCtrl},                           // Activate Spaces
 }};
-
 
 // The class's process-wide state: the catalogue as this process uses it, fitted
 // by class initialisation, and the mapping-id dictionaries. Created on first

@@ -9,8 +9,8 @@ constexpr std::uint64_t kCallTimeoutMicroseconds = 5'000'000;
 
 std::unique_ptr<BusConnection> BusConnection::Open(Bus bus) {
     sd_bus* connection = nullptr;
-    const int result = bus == Bus::System ? sd_bus_open_system(&connection)
-                                          : sd_bus_open_user(&connection);
+    const int result =
+        bus == Bus::System ? sd_bus_open_system(&connection) : sd_bus_open_user(&connection);
     if (result < 0 || connection == nullptr) {
         return nullptr;
     }
@@ -64,8 +64,8 @@ void BusConnection::DispatchLater() {
     });
 }
 
-BusMessage BusConnection::NewCall(const char* destination, const char* path,
-                                  const char* interface, const char* member) {
+BusMessage BusConnection::NewCall(const char* destination, const char* path, const char* interface,
+                                  const char* member) {
     sd_bus_message* message = nullptr;
     if (sd_bus_message_new_method_call(fBus, &message, destination, path, interface, member) < 0) {
         return nullptr;

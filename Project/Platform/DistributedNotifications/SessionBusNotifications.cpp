@@ -21,9 +21,8 @@ std::optional<std::string> ReadText(sd_bus_message* message, std::size_t limit) 
 
 SessionBusNotifications::SessionBusNotifications(BusConnection& sessionBus) : fBus(sessionBus) {
     sd_bus_slot* slot = nullptr;
-    if (sd_bus_match_signal(fBus.Get(), &slot, nullptr, kNotificationsPath,
-                            kNotificationsInterface, kNotificationSignal,
-                            &SessionBusNotifications::Received, this) >= 0) {
+    if (sd_bus_match_signal(fBus.Get(), &slot, nullptr, kNotificationsPath, kNotificationsInterface,
+                            kNotificationSignal, &SessionBusNotifications::Received, this) >= 0) {
         fMatch.reset(slot);
     }
 }
@@ -31,8 +30,8 @@ SessionBusNotifications::SessionBusNotifications(BusConnection& sessionBus) : fB
 void SessionBusNotifications::Broadcast(const DistributedNotification& notification,
                                         DistributedNotificationCenter&) {
     sd_bus_message* signal = nullptr;
-    if (sd_bus_message_new_signal(fBus.Get(), &signal, kNotificationsPath,
-                                  kNotificationsInterface, kNotificationSignal) < 0) {
+    if (sd_bus_message_new_signal(fBus.Get(), &signal, kNotificationsPath, kNotificationsInterface,
+                                  kNotificationSignal) < 0) {
         return;
     }
     BusMessage owned(signal);

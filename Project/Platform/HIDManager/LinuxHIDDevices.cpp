@@ -85,7 +85,8 @@ bool LinuxHIDDevices::Attach(CFRunLoopRef loop) {
     if (fMonitor == nullptr) {
         return false;
     }
-    fWatch = CFRunLoopWatchDescriptor(loop, Descriptor(), kDescriptorReadable, [this] { Dispatch(); });
+    fWatch =
+        CFRunLoopWatchDescriptor(loop, Descriptor(), kDescriptorReadable, [this] { Dispatch(); });
     fLoop = fWatch != 0 ? loop : nullptr;
     return fWatch != 0;
 }

@@ -35,8 +35,9 @@ IOReturn DriverHostHIDSystem::PostEvent(const HIDPostedEvent& event) {
     }
     fQueue.push_back(event);
     if (!fTimer || !fTimer->IsValid()) {
-        fTimer = CFRunLoopTimerCreate(CFAbsoluteTimeGetCurrent() + kInterval, kInterval,
-                                      [this](const CFRunLoopTimerRef& timer) { SendQueued(timer); });
+        fTimer =
+            CFRunLoopTimerCreate(CFAbsoluteTimeGetCurrent() + kInterval, kInterval,
+                                 [this](const CFRunLoopTimerRef& timer) { SendQueued(timer); });
         CFRunLoopAddTimer(CFRunLoopGetCurrent(), fTimer, kCFRunLoopCommonModes);
     }
     return kIOReturnSuccess;

@@ -70,9 +70,9 @@ void LinuxPower::TakeLock() {
         return;
     }
     BusMessage request = fBus.NewCall(kLogind, kLogindPath, kManager, "Inhibit");
-    if (!request || sd_bus_message_append(request.get(), "ssss", "sleep", "HalvorinAgent",
-                                          "Letting go of the mice before the system sleeps",
-                                          "delay") < 0) {
+    if (!request ||
+        sd_bus_message_append(request.get(), "ssss", "sleep", "HalvorinAgent",
+                              "Letting go of the mice before the system sleeps", "delay") < 0) {
         return;
     }
     // Without a lock the sleep merely does not wait for the agent.

@@ -146,9 +146,8 @@ DriverHostRegistry::DriverHostRegistry(BusConnection& systemBus,
 
 DriverHostRegistry::~DriverHostRegistry() {
     for (const auto& [id, service] : fServices) {
-        const bool subscribed = std::any_of(fInterests.begin(), fInterests.end(), [&](auto& i) {
-            return i.second.service == id;
-        });
+        const bool subscribed = std::any_of(fInterests.begin(), fInterests.end(),
+                                            [&](auto& i) { return i.second.service == id; });
         if (service.live && subscribed) {
             Subscribe(service.path, false);
         }
@@ -207,8 +206,7 @@ std::optional<PropertyList> DriverHostRegistry::Properties(ServiceId service) {
         return std::nullopt;
     }
     BusMessage request = fBus.NewCall(kDriverHostBusName, path.c_str(), kProperties, "GetAll");
-    if (!request ||
-        sd_bus_message_append(request.get(), "s", kDriverHostServiceInterface) < 0) {
+    if (!request || sd_bus_message_append(request.get(), "s", kDriverHostServiceInterface) < 0) {
         return std::nullopt;
     }
     BusMessage reply = fBus.Call(request.get());
@@ -262,8 +260,8 @@ IOReturn DriverHostRegistry::SetProperties(ServiceId service, const PropertyList
     if (path.empty()) {
         return kIOReturnNoDevice;
     }
-    BusMessage request = fBus.NewCall(kDriverHostBusName, path.c_str(),
-                                      kDriverHostServiceInterface, "SetProperties");
+    BusMessage request = fBus.NewCall(kDriverHostBusName, path.c_str(), kDriverHostServiceInterface,
+                                      "SetProperties");
     if (!request || AppendPropertyList(request.get(), properties) < 0) {
         return kIOReturnBadArgument;
     }
@@ -277,8 +275,7 @@ IOReturn DriverHostRegistry::SetProperties(ServiceId service, const PropertyList
 }
 
 void DriverHostRegistry::Subscribe(const std::string& path, bool subscribe) {
-    BusMessage request = fBus.NewCall(kDriverHostBusName, path.c_str(),
-                                      kDriverHostServiceInterface,
+    BusMessage request = fBus.NewCall(kDriverHostBusName, path.c_str(), kDriverHostServiceInterface,
                                       subscribe ? "Subscribe" : "Unsubscribe");
     if (request) {
         fBus.Call(request.get());
