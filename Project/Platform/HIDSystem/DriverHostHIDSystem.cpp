@@ -4,6 +4,7 @@
 #include <string>
 
 #include "DriverHostRegistry.h"
+#include "Logging.h"
 
 namespace platform {
 namespace {
@@ -81,7 +82,24 @@ IOReturn DriverHostHIDSystem::Send(const HIDPostedEvent& event) {
                               event.eventData.mouse.click, event.eventFlags, event.options) < 0) {
         return kIOReturnNoMemory;
     }
-    return StatusOfReply(fBus, request.get());
+    // The answer may come after this backend is gone: it is read without it.
+    if (sd_bus_call_async(fBus.Get(), nullptr, request.get(), &DriverHostHIDSystem::Answered,
+                          nullptr, 0) < 0) {
+        return kIOReturnNotAttached;
+    }
+    sd_bus_flush(fBus.Get());
+    return kIOReturnSuccess;
+}
+
+int DriverHostHIDSystem::Answered(sd_bus_message* reply, void*, sd_bus_error*) {
+    static bool refusalLogged = false;
+    const sd_bus_error* error = sd_bus_message_get_error(reply);
+    if (error != nullptr && !refusalLogged) {
+        refusalLogged = true;
+        SystemLog(std::string("The driver host refused a posted event: ") +
+                  (error->name != nullptr ? error->name : "unknown error"));
+    }
+    return 0;
 }
 
 IOReturn DriverHostHIDSystem::SetAcceleration(std::string_view key, double acceleration) {
