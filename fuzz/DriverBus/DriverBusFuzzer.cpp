@@ -54,13 +54,17 @@ std::string BuildSignature(FuzzedDataProvider& input, int depth) {
     const int pick = input.ConsumeIntegralInRange<int>(0, depth < kMaxSignatureDepth ? 16 : 11);
     if (pick < 12) return std::string(1, kBasic[pick]);
     switch (pick) {
-        case 12: return "v";
-        case 13: return "a" + BuildSignature(input, depth + 1);
-        case 14: return "a{s" + BuildSignature(input, depth + 1) + "}";
+        case 12:
+            return "v";
+        case 13:
+            return "a" + BuildSignature(input, depth + 1);
+        case 14:
+            return "a{s" + BuildSignature(input, depth + 1) + "}";
         case 15:
             return std::string("a{") + kBasic[input.ConsumeIntegralInRange<int>(0, 11)] +
                    BuildSignature(input, depth + 1) + "}";
-        default: return "(" + BuildSignature(input, depth + 1) + "s)";
+        default:
+            return "(" + BuildSignature(input, depth + 1) + "s)";
     }
 }
 
@@ -81,8 +85,7 @@ std::size_t CompleteTypeLength(const char* signature) {
 }
 
 // Fills the complete types of `signature` one after the other.
-int FillAll(sd_bus_message* m, FuzzedDataProvider& input, const std::string& signature,
-            int depth) {
+int FillAll(sd_bus_message* m, FuzzedDataProvider& input, const std::string& signature, int depth) {
     int r = 0;
     for (std::size_t at = 0; r >= 0 && at < signature.size();) {
         const std::size_t length = CompleteTypeLength(signature.c_str() + at);
@@ -101,8 +104,10 @@ int Fill(sd_bus_message* m, FuzzedDataProvider& input, const char* type, int dep
             // Not UTF-8: the bus would not carry it either.
             return r == -EINVAL ? sd_bus_message_append_basic(m, 's', "") : r;
         }
-        case 'o': return sd_bus_message_append_basic(m, 'o', "/p");
-        case 'g': return sd_bus_message_append_basic(m, 'g', "ai");
+        case 'o':
+            return sd_bus_message_append_basic(m, 'o', "/p");
+        case 'g':
+            return sd_bus_message_append_basic(m, 'g', "ai");
         case 'v': {
             std::string inner = BuildSignature(input, depth + 1);
             int r = sd_bus_message_open_container(m, 'v', inner.c_str());

@@ -95,8 +95,12 @@ TEST(KeyCodesTest, FlagsPressLeftKeysAndEitherHandReadsBack) {
         for (std::uint16_t key : keys) EXPECT_NE(FlagForEvdevModifier(key) & c.flags, 0u);
     }
     const std::pair<std::uint16_t, std::uint32_t> sides[] = {
-        {KEY_RIGHTSHIFT, 0x20000}, {KEY_RIGHTCTRL, 0x40000}, {KEY_RIGHTALT, 0x80000},
-        {KEY_RIGHTMETA, 0x100000}, {KEY_A, 0},              {KEY_RESERVED, 0},
+        {KEY_RIGHTSHIFT, 0x20000},
+        {KEY_RIGHTCTRL, 0x40000},
+        {KEY_RIGHTALT, 0x80000},
+        {KEY_RIGHTMETA, 0x100000},
+        {KEY_A, 0},
+        {KEY_RESERVED, 0},
     };
     for (const auto& [key, flag] : sides) EXPECT_EQ(FlagForEvdevModifier(key), flag) << key;
 }

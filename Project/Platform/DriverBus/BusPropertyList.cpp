@@ -49,6 +49,11 @@ public:
         return r < 0 ? r : sd_bus_message_close_container(fMessage);
     }
 
+    // A bare dictionary counts as a value, as it does when read back.
+    int Contents(const PropertyList::Dictionary& dictionary) {
+        return fBudget.SpendValue().empty() ? Dictionary(dictionary, 0) : -E2BIG;
+    }
+
     int Dictionary(const PropertyList::Dictionary& dictionary, int depth) {
         if (!Budget::CheckDepth(depth + 1).empty() ||
             !Budget::CheckElements(dictionary.size()).empty()) {
@@ -108,12 +113,18 @@ public:
 private:
     static const char* Signature(const PropertyList& value) {
         switch (value.GetKind()) {
-            case PropertyList::Kind::Dictionary: return "a{sv}";
-            case PropertyList::Kind::Array: return "av";
-            case PropertyList::Kind::String: return "s";
-            case PropertyList::Kind::Integer: return "x";
-            case PropertyList::Kind::Real: return "d";
-            case PropertyList::Kind::Boolean: return "b";
+            case PropertyList::Kind::Dictionary:
+                return "a{sv}";
+            case PropertyList::Kind::Array:
+                return "av";
+            case PropertyList::Kind::String:
+                return "s";
+            case PropertyList::Kind::Integer:
+                return "x";
+            case PropertyList::Kind::Real:
+                return "d";
+            case PropertyList::Kind::Boolean:
+                return "b";
         }
         return "";
     }
@@ -128,8 +139,17 @@ const char* SkipReadableElement(const char* signature);
 // nullptr when that type holds something a property list cannot.
 const char* SkipReadableType(const char* signature) {
     switch (*signature) {
-        case 'y': case 'n': case 'q': case 'i': case 'u': case 'x': case 't':
-        case 'b': case 'd': case 's': case 'v':
+        case 'y':
+        case 'n':
+        case 'q':
+        case 'i':
+        case 'u':
+        case 'x':
+        case 't':
+        case 'b':
+        case 'd':
+        case 's':
+        case 'v':
             return signature + 1;
         case 'a':
             return SkipReadableElement(signature + 1);
@@ -146,7 +166,9 @@ const char* SkipReadableElement(const char* signature) {
     return end != nullptr && *end == '}' ? end + 1 : nullptr;
 }
 
-bool IsWhole(const char* end) { return end != nullptr && *end == '\0'; }
+bool IsWhole(const char* end) {
+    return end != nullptr && *end == '\0';
+}
 
 class Reader {
 public:
@@ -160,8 +182,7 @@ public:
         PropertyList value;
         if (r < 0) {
             Fail(r, "unreadable message");
-        } else if (r == 0 || type != expected ||
-                   (expected == 'a' && contents[0] != '{')) {
+        } else if (r == 0 || type != expected || (expected == 'a' && contents[0] != '{')) {
             Fail(-EINVAL, "not a property list");
         } else if (expected == 'a' && !IsWhole(SkipReadableElement(contents))) {
             Fail(-EINVAL, "unsupported type");
@@ -210,13 +231,20 @@ private:
         // A variant only wraps the value it holds, which is counted instead.
         if (type != 'v' && !Bound(fBudget.SpendValue())) return false;
         switch (type) {
-            case 'y': return Integer<std::uint8_t>(type, out);
-            case 'n': return Integer<std::int16_t>(type, out);
-            case 'q': return Integer<std::uint16_t>(type, out);
-            case 'i': return Integer<std::int32_t>(type, out);
-            case 'u': return Integer<std::uint32_t>(type, out);
-            case 'x': return Integer<std::int64_t>(type, out);
-            case 't': return Integer<std::uint64_t>(type, out);
+            case 'y':
+                return Integer<std::uint8_t>(type, out);
+            case 'n':
+                return Integer<std::int16_t>(type, out);
+            case 'q':
+                return Integer<std::uint16_t>(type, out);
+            case 'i':
+                return Integer<std::int32_t>(type, out);
+            case 'u':
+                return Integer<std::uint32_t>(type, out);
+            case 'x':
+                return Integer<std::int64_t>(type, out);
+            case 't':
+                return Integer<std::uint64_t>(type, out);
             case 'b': {
                 int boolean = 0;
                 if (!Check(sd_bus_message_read_basic(fMessage, 'b', &boolean))) return false;
@@ -235,11 +263,13 @@ private:
                 out = PropertyList(std::move(text));
                 return true;
             }
-            case 'v': return Variant(contents, depth, out);
+            case 'v':
+                return Variant(contents, depth, out);
             case 'a':
                 return contents[0] == '{' ? Dictionary(contents, depth, out)
                                           : Array(contents, depth, out);
-            default: return Fail(-EINVAL, "unsupported type");
+            default:
+                return Fail(-EINVAL, "unsupported type");
         }
     }
 
@@ -251,8 +281,7 @@ private:
         char type = 0;
         const char* inner = nullptr;
         if (!Check(sd_bus_message_peek_type(fMessage, &type, &inner))) return false;
-        return Value(type, inner, depth, out) &&
-               Check(sd_bus_message_exit_container(fMessage));
+        return Value(type, inner, depth, out) && Check(sd_bus_message_exit_container(fMessage));
     }
 
     // Calls `element` for each element of the array whose element signature
@@ -320,9 +349,7 @@ int AppendPropertyList(sd_bus_message* message, const PropertyList& value) {
 
 int AppendPropertyListContents(sd_bus_message* message,
                                const PropertyList::Dictionary& dictionary) {
-    Writer writer(message);
-    // The dictionary counts as a value, as it does when read back.
-    return writer.Value(PropertyList(dictionary), 0);
+    return Writer(message).Contents(dictionary);
 }
 
 BusPropertyListResult ReadPropertyList(sd_bus_message* message) {

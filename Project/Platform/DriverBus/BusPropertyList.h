@@ -18,13 +18,13 @@ namespace platform {
 //
 // Both directions enforce the same bounds, so whatever is written reads back.
 inline constexpr int kBusPropertyListMaxDepth = 8;  // containers (dictionaries, arrays) nested
-inline constexpr std::size_t kBusPropertyListMaxElements = 256;  // per container
-inline constexpr std::size_t kBusPropertyListMaxValues = 4096;   // in all, containers included
+inline constexpr std::size_t kBusPropertyListMaxElements = 256;      // per container
+inline constexpr std::size_t kBusPropertyListMaxValues = 4096;       // in all, containers included
 inline constexpr std::size_t kBusPropertyListMaxStringBytes = 4096;  // each string and key
 
 struct BusPropertyListResult {
-    PropertyList value;  // the empty dictionary unless error is 0
-    int error = 0;       // 0, or a negative errno (-EINVAL wrong type, -E2BIG over a bound)
+    PropertyList value;       // the empty dictionary unless error is 0
+    int error = 0;            // 0, or a negative errno (-EINVAL wrong type, -E2BIG over a bound)
     std::string_view reason;  // short, static; empty on success
 
     bool Ok() const { return error == 0; }

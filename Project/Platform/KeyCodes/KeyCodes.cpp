@@ -10,7 +10,8 @@ struct KeyPair {
     std::uint16_t evdev;
 };
 
-// Each virtual key and the evdev key at its position.
+// Each virtual key and the evdev key at its position, grouped by kind.
+// clang-format off
 constexpr KeyPair kKeys[] = {
     {kVK_ANSI_A, KEY_A}, {kVK_ANSI_B, KEY_B}, {kVK_ANSI_C, KEY_C}, {kVK_ANSI_D, KEY_D},
     {kVK_ANSI_E, KEY_E}, {kVK_ANSI_F, KEY_F}, {kVK_ANSI_G, KEY_G}, {kVK_ANSI_H, KEY_H},
@@ -55,6 +56,7 @@ constexpr KeyPair kKeys[] = {
     {kVK_PrintScreen, KEY_SYSRQ},
     {kVK_VolumeUp, KEY_VOLUMEUP}, {kVK_VolumeDown, KEY_VOLUMEDOWN}, {kVK_Mute, KEY_MUTE},
 };
+// clang-format on
 
 // Evdev keys that share a position with a key above, read back only.
 constexpr KeyPair kAliases[] = {{kVK_Help, KEY_HELP}};
@@ -72,7 +74,9 @@ constexpr auto kEvdevByVirtual = [] {
 constexpr auto kVirtualByEvdev = [] {
     std::array<std::uint8_t, kEvdevCount> table{};
     table.fill(kNone);
-    for (const KeyPair& pair : kKeys) table[pair.evdev] = static_cast<std::uint8_t>(pair.virtualKey);
+    for (const KeyPair& pair : kKeys) {
+        table[pair.evdev] = static_cast<std::uint8_t>(pair.virtualKey);
+    }
     for (const KeyPair& pair : kAliases) {
         table[pair.evdev] = static_cast<std::uint8_t>(pair.virtualKey);
     }
