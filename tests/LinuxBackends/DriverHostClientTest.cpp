@@ -112,7 +112,9 @@ TEST_F(DriverHostClientTest, ServicesPropertiesAndMessagesOfTheHostsInstances) {
 }
 
 TEST_F(DriverHostClientTest, HostGoingAwayEndsItsServicesAndComingBackIsANewRegistry) {
+    EXPECT_FALSE(fRegistry->IsServing());  // only the HID system so far
     AddInstance(401);
+    ASSERT_TRUE(Serve(*fConnection, [&] { return fRegistry->IsServing(); }));
     const std::vector<ServiceId> before = fRegistry->ServicesOfClass(kDriverClass);
     ASSERT_EQ(before.size(), 1u);
     int terminated = 0;
@@ -121,18 +123,21 @@ TEST_F(DriverHostClientTest, HostGoingAwayEndsItsServicesAndComingBackIsANewRegi
     }));
 
     fHost->Stop(SIGKILL);
-    ASSERT_TRUE(Serve(*fConnection, [&] { return !fHostChanges.empty(); }));
+    ASSERT_TRUE(Serve(*fConnection, [&] { return fHostChanges.size() == 2; }));
     EXPECT_EQ(terminated, 1);
     EXPECT_FALSE(fRegistry->IsHostPresent());
     EXPECT_TRUE(fRegistry->ServicesOfClass(kDriverClass).empty());
     EXPECT_EQ(fRegistry->Open(before[0], platform::kIOHIDParamConnectType),
               platform::kIOReturnNoDevice);
 
+    // Back, but serving only once it has an instance.
     fHost = fBus.StartFakeDriverHost();
     ASSERT_TRUE(fHost);
+    ASSERT_TRUE(Serve(*fConnection, [&] { return fRegistry->IsHostPresent(); }));
+    EXPECT_EQ(fHostChanges, (std::vector<bool>{true, false}));
     AddInstance(401);
-    ASSERT_TRUE(Serve(*fConnection, [&] { return fHostChanges.size() == 2; }));
-    EXPECT_EQ(fHostChanges, (std::vector<bool>{false, true}));
+    ASSERT_TRUE(Serve(*fConnection, [&] { return fHostChanges.size() == 3; }));
+    EXPECT_EQ(fHostChanges, (std::vector<bool>{true, false, true}));
     const std::vector<ServiceId> after = fRegistry->ServicesOfClass(kDriverClass);
     ASSERT_EQ(after.size(), 1u);
     EXPECT_NE(after[0], before[0]);

@@ -76,12 +76,12 @@ LinuxBackends::LinuxBackends() : fPrevious(std::make_unique<Previous>()) {
     fDevices->Attach(loop);
     fPrevious->devices = InstallHIDDeviceBackend(std::move(devices));
     // The host going away looks to the agent as its mice leaving, and its
-    // return as their coming back, which makes the agent find the host's new
-    // driver instances.
-    auto registry = std::make_unique<DriverHostRegistry>(*fSystemBus, [this](bool present) {
-        present ? fDevices->Restore() : fDevices->Withdraw();
+    // serving again as their coming back, which makes the agent find the
+    // host's new driver instances.
+    auto registry = std::make_unique<DriverHostRegistry>(*fSystemBus, [this](bool serving) {
+        serving ? fDevices->Restore() : fDevices->Withdraw();
     });
-    if (!registry->IsHostPresent()) {
+    if (!registry->IsServing()) {
         fDevices->Withdraw();
     }
     fPrevious->registry = InstallRegistryBackend(std::move(registry));

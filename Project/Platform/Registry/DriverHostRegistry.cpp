@@ -130,18 +130,49 @@ DriverHostRegistry::DriverHostRegistry(BusConnection& systemBus,
                             &DriverHostRegistry::NameOwnerChanged, this) >= 0) {
         fOwnerMatch.reset(slot);
     }
-    // The host sends messages to subscribers only; the sender is checked
-    // against the host's unique name, so nobody else can pose as it.
+    // The host sends messages to subscribers only. Every signal's sender is
+    // checked against the host's unique name (sd-bus cannot match a
+    // well-known sender itself), so nobody else can pose as the host.
     if (sd_bus_match_signal(fBus.Get(), &slot, nullptr, nullptr, kDriverHostServiceInterface,
                             "Message", &DriverHostRegistry::MessageArrived, this) >= 0) {
         fMessageMatch.reset(slot);
     }
-    if (sd_bus_match_signal(fBus.Get(), &slot, kDriverHostBusName, kDriverHostRootPath,
-                            kObjectManager, "InterfacesRemoved",
-                            &DriverHostRegistry::InterfacesRemoved, this) >= 0) {
+    if (sd_bus_match_signal(fBus.Get(), &slot, nullptr, kDriverHostRootPath, kObjectManager,
+                            "InterfacesRemoved", &DriverHostRegistry::InterfacesRemoved,
+                            this) >= 0) {
         fRemovedMatch.reset(slot);
     }
+    if (sd_bus_match_signal(fBus.Get(), &slot, nullptr, kDriverHostRootPath, kObjectManager,
+                            "InterfacesAdded", &DriverHostRegistry::InterfacesAdded, this) >= 0) {
+        fAddedMatch.reset(slot);
+    }
     fOwner = CurrentOwner();
+    if (!fOwner.empty()) {
+        CheckServing();
+    }
+}
+
+void DriverHostRegistry::CheckServing() {
+    if (fServing) {
+        return;
+    }
+    const std::optional<std::vector<ManagedService>> services = ManagedServices(fBus);
+    fServing = services &&
+               std::any_of(services->begin(), services->end(), [](const ManagedService& service) {
+                   return service.className != kHIDSystemClass;
+               });
+    if (fServing && fHostChanged) {
+        fHostChanged(true);
+    }
+}
+
+int DriverHostRegistry::InterfacesAdded(sd_bus_message* message, void* self, sd_bus_error*) {
+    auto* registry = static_cast<DriverHostRegistry*>(self);
+    const char* sender = sd_bus_message_get_sender(message);
+    if (sender != nullptr && registry->fOwner == sender) {
+        registry->CheckServing();
+    }
+    return 0;
 }
 
 DriverHostRegistry::~DriverHostRegistry() {
@@ -382,7 +413,9 @@ void DriverHostRegistry::HostChanged(const std::string& newOwner) {
         return;
     }
     const bool wasPresent = !fOwner.empty();
+    const bool wasServing = fServing;
     fOwner = newOwner;
+    fServing = false;
     if (wasPresent) {
         // Every service of the old host has ended, whether or not its last
         // message made it.
@@ -398,12 +431,12 @@ void DriverHostRegistry::HostChanged(const std::string& newOwner) {
         for (const InterestSink& sink : sinks) {
             sink(kIOMessageServiceIsTerminated, 0);
         }
-        if (fHostChanged) {
+        if (wasServing && fHostChanged) {
             fHostChanged(false);
         }
     }
-    if (!fOwner.empty() && fHostChanged) {
-        fHostChanged(true);
+    if (!fOwner.empty()) {
+        CheckServing();
     }
 }
 

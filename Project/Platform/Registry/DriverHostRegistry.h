@@ -16,10 +16,13 @@ inline constexpr const char* kDriverHostServiceInterface = "org.halvorin.Driver1
 // The registry of the driver host, reached over the system bus: services are
 // the host's objects that carry the service interface. The host going away
 // ends every service (their interests are told kIOMessageServiceIsTerminated)
-// and a host that comes back is a new registry with new services.
+// and a host that comes back is a new registry with new services. The host
+// counts as serving once it has a driver instance besides its HID system, as
+// its instances appear only after its name.
 class DriverHostRegistry final : public RegistryBackend {
 public:
-    // `hostChanged(present)` is told when the host goes away or comes back.
+    // `hostChanged(serving)` is told when the host goes away, and when it
+    // serves again (or for the first time).
     DriverHostRegistry(BusConnection& systemBus, std::function<void(bool present)> hostChanged);
     ~DriverHostRegistry() override;
 
@@ -33,6 +36,7 @@ public:
     void Close(ServiceId service, std::uint32_t type) override;
 
     bool IsHostPresent() const { return !fOwner.empty(); }
+    bool IsServing() const { return fServing; }
     // The object path behind a live service; empty when gone.
     std::string PathOf(ServiceId service) const;
 
@@ -54,6 +58,9 @@ private:
     static int NameOwnerChanged(sd_bus_message* message, void* self, sd_bus_error* error);
     static int MessageArrived(sd_bus_message* message, void* self, sd_bus_error* error);
     static int InterfacesRemoved(sd_bus_message* message, void* self, sd_bus_error* error);
+    static int InterfacesAdded(sd_bus_message* message, void* self, sd_bus_error* error);
+    // Whether the host now has a driver instance; tells hostChanged the first time.
+    void CheckServing();
 
     BusConnection& fBus;
     std::function<void(bool)> fHostChanged;
@@ -65,6 +72,8 @@ private:
     BusSlot fOwnerMatch;
     BusSlot fMessageMatch;
     BusSlot fRemovedMatch;
+    BusSlot fAddedMatch;
+    bool fServing = false;
 };
 
 // The status a failed call on the host stands for.
