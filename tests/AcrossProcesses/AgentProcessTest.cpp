@@ -77,13 +77,15 @@ protected:
 
     void StartAgent() {
         const std::string data = (fHome.Path() / ".local/share").string();
+        gchar* bedRoot = umockdev_testbed_get_root_dir(fBed);
+        const std::string bed = bedRoot;
+        g_free(bedRoot);
         fAgent = fSystem.StartOnBus(
             {HALVORIN_AGENT}, false,
             {"DBUS_SESSION_BUS_ADDRESS=" + fSession.Address(), "HOME=" + fHome.Path().string(),
              "XDG_DATA_HOME=" + data, "XDG_CURRENT_DESKTOP=GNOME",
              "LD_PRELOAD=libumockdev-preload.so.0",
-             "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0",
-             std::string("UMOCKDEV_DIR=") + umockdev_testbed_get_root_dir(fBed)});
+             "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0", "UMOCKDEV_DIR=" + bed});
     }
     void AddInstance(std::uint32_t product) {
         BusMessage request = fControl->NewCall("org.halvorin.Driver1", "/org/halvorin/Test",
