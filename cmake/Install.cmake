@@ -53,7 +53,20 @@ endfunction()
 halvorin_install_step(begin)
 
 halvorin_install_targets(halvorin_install_destinations
-  OrvandelDriver DriverDemo HalvorinAgent SimulationHost Uninstaller)
+  OrvandelDriver DriverDemo HalvorinAgent SimulationHost Uninstaller Preferences)
+
+# The preference pane's plugin, and the host's menu entry and icon.
+if(TARGET OrvandelPane)
+  set(pane_source "${PROJECT_SOURCE_DIR}/Project/Driver/PrefPane")
+  set(icon_dir "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps")
+  install(TARGETS OrvandelPane LIBRARY DESTINATION "${HALVORIN_PANE_DIR}")
+  install(FILES "${pane_source}/Host/halvorin-preferences.desktop"
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
+  install(FILES "${pane_source}/Pictures/sixbuttonmouse.svg" RENAME halvorin-preferences.svg
+          DESTINATION "${icon_dir}")
+  list(APPEND halvorin_install_destinations "${HALVORIN_PANE_DIR}"
+       "${CMAKE_INSTALL_DATADIR}/applications" "${icon_dir}")
+endif()
 
 # The agent runs in each user's graphical session as a systemd user unit,
 # enabled for all users when installed where systemd finds user units.

@@ -27,7 +27,7 @@ TEST(ScenarioTest, ReadsEveryKindOfCommandAndSkipsCommentsAndBlankLines) {
         "advance 1.5\n"
         "pointer 300.5 100\n"
         "sleep\nwake\nsession resign\nsession activate\n"
-        "pane announce\n"
+        "pane show\n"
         "pane set primary 3 Copy\n"
         "pane set secondary 2 \"KeyStroke Recording\" \"Return,36,0|Tab,48,131072\"\n"
         "pane set pointer 7\n"
@@ -56,6 +56,25 @@ TEST(ScenarioTest, ReadsEveryKindOfCommandAndSkipsCommentsAndBlankLines) {
     EXPECT_EQ(recording.macroKeys, "Return,36,0|Tab,48,131072");
     EXPECT_EQ(std::get<PaneSend>(lines[19].command).file, "saved.xml");
     EXPECT_TRUE(std::holds_alternative<Interrupt>(lines[22].command));
+}
+
+TEST(ScenarioTest, ReadsTheActionsOfThePanesUser) {
+    const auto lines = ParseText(
+        "pane choose secondary 4 \"Page Up\"\n"
+        "pane record Cmd+c Return\n"
+        "pane cancel\n"
+        "pane hint ok dontshow\n"
+        "pane restore\n");
+    ASSERT_EQ(lines.size(), 5u);
+    const auto& choice = std::get<PaneChoose>(lines[0].command);
+    EXPECT_FALSE(choice.primary);
+    EXPECT_EQ(choice.button, 4);
+    EXPECT_EQ(choice.item, "Page Up");
+    EXPECT_EQ(std::get<PaneRecord>(lines[1].command).keys,
+              (std::vector<std::string>{"Cmd+c", "Return"}));
+    EXPECT_EQ(std::get<PaneSheetButton>(lines[2].command).button, PaneSheetButton::Button::Cancel);
+    EXPECT_TRUE(std::get<PaneHintOk>(lines[3].command).dontShow);
+    EXPECT_EQ(std::get<PaneSet>(lines[4].command).field, PaneSet::Field::Defaults);
 }
 
 struct BadLine {
@@ -91,6 +110,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"pane set secondary 0 Teleport", "unknown button function 'Teleport'"},
         BadLine{"pane set reverse maybe", "reverse takes on or off, not 'maybe'"},
         BadLine{"pane set primary 1 \"Copy", "unterminated quotes"},
-        BadLine{"pane wave", "unknown pane action 'wave'"}));
+        BadLine{"pane wave", "unknown pane action 'wave'"},
+        BadLine{"pane choose secondary 5 Copy", "button 5 out of range 1 to 4"},
+        BadLine{"pane choose middle 1 Copy", "choose takes primary or secondary, not 'middle'"},
+        BadLine{"pane record", "missing key"},
+        BadLine{"pane hint ok later", "hint takes ok [dontshow]"}));
 
 }  // namespace

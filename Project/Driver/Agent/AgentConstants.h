@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "ButtonMapping.h"
+#include "PaneAgentNotifications.h"
 
 // Constants the agent shares with the driver, the pane and the system.
 
@@ -25,14 +26,6 @@ inline constexpr std::string_view kOrvandelDriverClassName = "com_halvorin_Orvan
 
 // Registry class of the system's HID parameter service.
 inline constexpr std::string_view kHidSystemClassName = "IOHIDSystem";
-
-// Distributed notifications between pane and agent.
-inline constexpr const char* kPrefChangeObject = "PrefChange";
-inline constexpr const char* kPreferencesChangedNotification = "HalvorinAgent";
-inline constexpr const char* kPrefPaneStartedNotification = "PrefPaneStarted";
-inline constexpr const char* kDeviceAttachedNotification = "DeviceAttached";
-inline constexpr const char* kNoDevicesAttachedNotification = "NoDevicesAttached";
-inline constexpr const char* kIsTarnKey = "IsTarn";
 
 // Key of the driver property dictionary that only the driver reads; the other
 // three share their names with the settings dictionary (DeviceSettings.h).

@@ -241,6 +241,16 @@ CFAbsoluteTime CFAbsoluteTimeGetCurrent() {
     return TheCurrent().backend->Now();
 }
 
+void PerformAfterDelay(CFTimeInterval delay, std::function<void()> work) {
+    CFRunLoopRef loop = CFRunLoopGetCurrent();
+    CFRunLoopAddTimer(loop,
+                      CFRunLoopTimerCreate(loop->Now() + std::max(delay, 0.0), 0.0,
+                                           [work = std::move(work)](const CFRunLoopTimerRef&) {
+                                               work();
+                                           }),
+                      kCFRunLoopCommonModes);
+}
+
 WatchId CFRunLoopWatchDescriptor(CFRunLoopRef loop, int descriptor, std::uint32_t events,
                                  std::function<void()> ready) {
     return loop != nullptr ? loop->WatchDescriptor(descriptor, events, std::move(ready)) : 0;

@@ -181,6 +181,10 @@ WatchId CFRunLoopWatchDescriptor(CFRunLoopRef loop, int descriptor, std::uint32_
                                  std::function<void()> ready);
 void CFRunLoopUnwatchDescriptor(CFRunLoopRef loop, WatchId watch);
 
+// Runs the work once on the current run loop, `delay` seconds from now, as
+// -performSelector:withObject:afterDelay: does. Nothing cancels it.
+void PerformAfterDelay(CFTimeInterval delay, std::function<void()> work);
+
 // The blocking sleeps of the thread: no run loop callback runs meanwhile.
 void NSThreadSleepUntilDate(CFAbsoluteTime date);
 void NSThreadSleepForTimeInterval(CFTimeInterval interval);

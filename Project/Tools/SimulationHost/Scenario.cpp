@@ -164,13 +164,56 @@ PaneSet ParsePaneSet(LineReader& reader) {
     reader.Fail("unknown setting '" + field + "'");
 }
 
+PaneChoose ParsePaneChoose(LineReader& reader) {
+    const std::string kind = reader.Word("primary or secondary");
+    if (kind != "primary" && kind != "secondary") {
+        reader.Fail("choose takes primary or secondary, not '" + kind + "'");
+    }
+    const bool primary = kind == "primary";
+    const int buttons = primary ? kNumPrimaryButtonMappings : kNumSecondaryButtonMappings;
+    const auto button = static_cast<int>(reader.Integer("button", 1, buttons));
+    return {primary, button, reader.Word("menu item")};
+}
+
 Command ParsePane(LineReader& reader) {
     const std::string what = reader.Word("pane action");
-    if (what == "announce") {
-        return PaneAnnounce{};
+    if (what == "show") {
+        return PaneShow{};
     }
     if (what == "set") {
         return ParsePaneSet(reader);
+    }
+    if (what == "restore") {
+        return PaneSet{PaneSet::Field::Defaults, 0, 0, {}};
+    }
+    if (what == "choose") {
+        return ParsePaneChoose(reader);
+    }
+    if (what == "record") {
+        PaneRecord record{{reader.Word("key")}};
+        while (!reader.AtEnd()) {
+            record.keys.push_back(reader.Word("key"));
+        }
+        return record;
+    }
+    if (what == "ok" || what == "clear" || what == "cancel") {
+        using Button = PaneSheetButton::Button;
+        return PaneSheetButton{what == "ok" ? Button::Ok
+                               : what == "clear" ? Button::Clear
+                                                 : Button::Cancel};
+    }
+    if (what == "hint") {
+        if (reader.Word("ok") != "ok") {
+            reader.Fail("hint takes ok [dontshow]");
+        }
+        bool dontShow = false;
+        if (!reader.AtEnd()) {
+            if (reader.Word("dontshow") != "dontshow") {
+                reader.Fail("hint takes ok [dontshow]");
+            }
+            dontShow = true;
+        }
+        return PaneHintOk{dontShow};
     }
     if (what == "send") {
         return PaneSend{reader.AtEnd() ? std::string() : reader.Word("settings file")};

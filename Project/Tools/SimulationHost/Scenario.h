@@ -50,14 +50,35 @@ struct Sleep {};
 struct Wake {};
 struct SessionResign {};
 struct SessionActivate {};
-struct PaneAnnounce {};
-// Changes one value of the pane's settings record.
+// The pane is shown (it announces itself one second later).
+struct PaneShow {};
+// A user's change in the pane: a sensitivity or direction control, a function
+// chosen in a button menu (a recording with its macro keys is typed into the
+// recording sheet and confirmed), or Restore Defaults.
 struct PaneSet {
     enum class Field { Pointer, Scroll, Reverse, Primary, Secondary, Defaults };
     Field field;
     int index = 0;           // button index of Primary / Secondary
     std::int32_t value = 0;  // sensitivity, flag, or catalogue row
     std::string macroKeys;   // recorded keystroke of row 15
+};
+// A user's choice in a button menu, by item title or by item row.
+struct PaneChoose {
+    bool primary = true;
+    int button = 1;  // 1 to 6, or 1 to 4 for a secondary function
+    std::string item;
+};
+// Keys typed into the recording sheet: "Cmd+c", "Return", "Shift+Opt+Tab".
+struct PaneRecord {
+    std::vector<std::string> keys;
+};
+// A button of the recording sheet.
+struct PaneSheetButton {
+    enum class Button { Ok, Clear, Cancel } button;
+};
+// OK on the hint sheet, with or without "do not show again" ticked.
+struct PaneHintOk {
+    bool dontShow = false;
 };
 // Sends the pane's record, or the record of a settings file.
 struct PaneSend {
@@ -69,7 +90,8 @@ struct Interrupt {};
 
 using Command = std::variant<Plug, Unplug, RelativeReport, AbsoluteReport, ScrollReport, TypeKeys,
                              Advance, PointerAt, Sleep, Wake, SessionResign, SessionActivate,
-                             PaneAnnounce, PaneSet, PaneSend, PaneHide, Interrupt>;
+                             PaneShow, PaneSet, PaneChoose, PaneRecord, PaneSheetButton,
+                             PaneHintOk, PaneSend, PaneHide, Interrupt>;
 
 struct Line {
     int number;

@@ -31,7 +31,10 @@ ScenarioRunner::ScenarioRunner(std::ostream& output, std::filesystem::path scena
         PrintSettingsFileChange();
         fOutput << platform::FormatMachineEvent(event) << '\n';
     });
-    fPane = std::make_unique<PaneStandIn>();
+    fPane = std::make_unique<ScenarioPane>(fMachine, [this](const std::string& seen) {
+        PrintSettingsFileChange();
+        fOutput << FormatTime(fMachine.Now()) << ' ' << seen << '\n';
+    });
     StartAgent();
     fMachine.Loop().RunUntilIdle();
     PrintSettingsFileChange();
@@ -97,20 +100,33 @@ void ScenarioRunner::Perform(const scenario::Line& line) {
             [&](const Wake&) { fMachine.WakeSystem(); },
             [&](const SessionResign&) { fMachine.ResignSession(); },
             [&](const SessionActivate&) { fMachine.ActivateSession(); },
-            [&](const PaneAnnounce&) { fPane->Announce(); },
-            [&](const PaneSet& change) { fPane->Change(change); },
+            [&](const PaneShow&) { fPane->Show(); },
+            [&](const PaneSet& change) { AsUser(line, [&] { fPane->Set(change); }); },
+            [&](const PaneChoose& choice) { AsUser(line, [&] { fPane->Choose(choice); }); },
+            [&](const PaneRecord& record) { AsUser(line, [&] { fPane->Record(record); }); },
+            [&](const PaneSheetButton& button) {
+                AsUser(line, [&] { fPane->PressSheetButton(button); });
+            },
+            [&](const PaneHintOk& answer) { AsUser(line, [&] { fPane->AnswerHint(answer); }); },
             [&](const PaneSend& send) {
-                try {
+                AsUser(line, [&] {
                     fPane->Send(send.file.empty() ? std::filesystem::path()
                                                   : fScenarioFolder / send.file);
-                } catch (const std::exception& error) {
-                    throw ParseError(line.number, error.what());
-                }
+                });
             },
             [&](const PaneHide&) { fPane->Hide(); },
             [&](const Interrupt&) { fMachine.Interrupt(); },
         },
         line.command);
+}
+
+template <typename Action>
+void ScenarioRunner::AsUser(const scenario::Line& line, Action action) {
+    try {
+        action();
+    } catch (const std::runtime_error& error) {
+        throw scenario::ParseError(line.number, error.what());
+    }
 }
 
 void ScenarioRunner::PrintSettingsFileChange() {

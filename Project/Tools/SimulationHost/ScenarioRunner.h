@@ -6,13 +6,13 @@
 #include <ostream>
 #include <vector>
 
-#include "PaneStandIn.h"
 #include "Scenario.h"
+#include "ScenarioPane.h"
 #include "SettingsFileWatch.h"
 #include "SimulatedMachine.h"
 
 // Plays a scenario on a simulated machine that runs the driver instances, the
-// agent and the pane stand-in, and prints one line per effect the system or
+// agent and the preference pane (off screen), and prints one line per effect the system or
 // the pane observes. The user's home must be in place before construction:
 // the agent and the pane read the settings file there.
 class ScenarioRunner {
@@ -33,11 +33,14 @@ private:
     void Perform(const scenario::Line& line);
     platform::MouseId MouseAt(const scenario::Line& line, int mouse) const;
     void PrintSettingsFileChange();
+    // A pane action the user could not take fails the line.
+    template <typename Action>
+    void AsUser(const scenario::Line& line, Action action);
 
     std::ostream& fOutput;
     std::filesystem::path fScenarioFolder;
     platform::SimulatedMachine fMachine;
-    std::unique_ptr<PaneStandIn> fPane;
+    std::unique_ptr<ScenarioPane> fPane;
     std::unique_ptr<SettingsFileWatch> fSettingsFile;
     std::map<int, platform::MouseId> fMice;
     int fNextMouse = 1;

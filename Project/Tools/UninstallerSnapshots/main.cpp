@@ -5,39 +5,23 @@
 // alert). The run is simulated: no password is asked and nothing is removed.
 
 #include <QApplication>
-#include <QDir>
 #include <QMessageBox>
-#include <QPixmap>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <cstdio>
 
 #include "Authorization.h"
 #include "SimulatedAuthorization.h"
+#include "SnapshotFolder.h"
 #include "UninstallerController.h"
 
-namespace {
-
-bool Save(QWidget& widget, const QDir& folder, const char* name) {
-    QApplication::processEvents();
-    QString path = folder.filePath(QString::fromLatin1(name) + ".png");
-    bool saved = widget.grab().save(path);
-    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
-    return saved;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <folder for the PNG files>\n", argv[0]);
+    if (!SnapshotFolder::Prepare(argc, argv)) {
         return 2;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    QDir folder(QString::fromLocal8Bit(argv[1]));
-    if (!folder.mkpath(".")) {
-        std::fprintf(stderr, "cannot make %s\n", argv[1]);
+    std::optional<SnapshotFolder> folder = SnapshotFolder::Make(argv[1]);
+    if (!folder) {
         return 1;
     }
 
@@ -52,7 +36,7 @@ int main(int argc, char** argv) {
 
     UninstallerController window(resources.path());
     window.show();
-    bool saved = Save(window, folder, "Ready");
+    bool saved = folder->Save(window, "Ready");
 
     window.findChild<QPushButton*>("fActionButton")->click();
     authorization.fLastOutput->Push(
@@ -60,7 +44,7 @@ int main(int argc, char** argv) {
         "Removing /usr/local/bin/HalvorinAgent\nPROGRESS:1/4\n"
         "Removing /usr/local/bin/Uninstaller\nPROGRESS:2/4\n");
     QApplication::processEvents();
-    saved = Save(window, folder, "Started") && saved;
+    saved = folder->Save(window, "Started") && saved;
 
     authorization.fLastOutput->Push(
         "Removing /usr/local/share/halvorin/Uninstaller/uninstall.sh\nPROGRESS:3/4\nPROGRESS:4/4\n"
@@ -68,10 +52,10 @@ int main(int argc, char** argv) {
     authorization.fLastOutput->Push({});
     QApplication::processEvents();
     QApplication::processEvents();
-    saved = Save(window, folder, "Finished") && saved;
+    saved = folder->Save(window, "Finished") && saved;
 
     window.findChild<QPushButton*>("fActionButton")->click();
     auto* alert = window.findChild<QMessageBox*>();
-    saved = alert != nullptr && Save(*alert, folder, "Asking") && saved;
+    saved = alert != nullptr && folder->Save(*alert, "Asking") && saved;
     return saved ? 0 : 1;
 }

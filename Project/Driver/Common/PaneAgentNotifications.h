@@ -1,0 +1,11 @@
+#pragma once
+
+// The distributed notifications between the pane and the agent: names, the
+// object the pane posts with, and the one user-info key of the agent's answer.
+// The texts are the protocol both sides rely on.
+inline constexpr const char* kPrefChangeObject = "PrefChange";
+inline constexpr const char* kPreferencesChangedNotification = "HalvorinAgent";
+inline constexpr const char* kPrefPaneStartedNotification = "PrefPaneStarted";
+inline constexpr const char* kDeviceAttachedNotification = "DeviceAttached";
+inline constexpr const char* kNoDevicesAttachedNotification = "NoDevicesAttached";
+inline constexpr const char* kIsTarnKey = "IsTarn";
