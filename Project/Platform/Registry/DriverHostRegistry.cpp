@@ -176,13 +176,16 @@ int DriverHostRegistry::InterfacesAdded(sd_bus_message* message, void* self, sd_
 }
 
 DriverHostRegistry::~DriverHostRegistry() {
-    for (const auto& [id, service] : fServices) {
-        const bool subscribed = std::any_of(fInterests.begin(), fInterests.end(),
-                                            [&](auto& i) { return i.second.service == id; });
-        if (service.live && subscribed) {
-            Subscribe(service.path, false);
+    for (const auto& entry : fServices) {
+        if (entry.second.live && HasInterest(entry.first)) {
+            Subscribe(entry.second.path, false);
         }
     }
+}
+
+bool DriverHostRegistry::HasInterest(ServiceId service) const {
+    return std::any_of(fInterests.begin(), fInterests.end(),
+                       [service](const auto& entry) { return entry.second.service == service; });
 }
 
 std::string DriverHostRegistry::CurrentOwner() {
@@ -305,12 +308,10 @@ IOReturn DriverHostRegistry::SetProperties(ServiceId service, const PropertyList
     return status ? static_cast<IOReturn>(*status) : kIOReturnError;
 }
 
-void DriverHostRegistry::Subscribe(const std::string& path, bool subscribe) {
+bool DriverHostRegistry::Subscribe(const std::string& path, bool subscribe) {
     BusMessage request = fBus.NewCall(kDriverHostBusName, path.c_str(), kDriverHostServiceInterface,
                                       subscribe ? "Subscribe" : "Unsubscribe");
-    if (request) {
-        fBus.Call(request.get());
-    }
+    return request && fBus.Call(request.get());
 }
 
 std::optional<InterestId> DriverHostRegistry::AddInterest(ServiceId service, InterestSink sink) {
@@ -318,14 +319,8 @@ std::optional<InterestId> DriverHostRegistry::AddInterest(ServiceId service, Int
     if (path.empty()) {
         return std::nullopt;
     }
-    const bool first = std::none_of(fInterests.begin(), fInterests.end(),
-                                    [&](const auto& i) { return i.second.service == service; });
-    if (first) {
-        BusMessage request = fBus.NewCall(kDriverHostBusName, path.c_str(),
-                                          kDriverHostServiceInterface, "Subscribe");
-        if (!request || !fBus.Call(request.get())) {
-            return std::nullopt;
-        }
+    if (!HasInterest(service) && !Subscribe(path, true)) {
+        return std::nullopt;
     }
     const InterestId id = fNextInterest++;
     fInterests.emplace(id, Interest{service, std::move(sink)});
@@ -339,9 +334,7 @@ void DriverHostRegistry::RemoveInterest(InterestId interest) {
     }
     const ServiceId service = found->second.service;
     fInterests.erase(found);
-    const bool last = std::none_of(fInterests.begin(), fInterests.end(),
-                                   [&](const auto& i) { return i.second.service == service; });
-    if (const std::string path = PathOf(service); last && !path.empty()) {
+    if (const std::string path = PathOf(service); !HasInterest(service) && !path.empty()) {
         Subscribe(path, false);
     }
 }

@@ -52,9 +52,11 @@ private:
     };
 
     ServiceId IdOf(const std::string& path, const std::string& className);
+    bool HasInterest(ServiceId service) const;
     std::string CurrentOwner();
     void HostChanged(const std::string& newOwner);
-    void Subscribe(const std::string& path, bool subscribe);
+    // False when the host refused or did not answer.
+    bool Subscribe(const std::string& path, bool subscribe);
     static int NameOwnerChanged(sd_bus_message* message, void* self, sd_bus_error* error);
     static int MessageArrived(sd_bus_message* message, void* self, sd_bus_error* error);
     static int InterfacesRemoved(sd_bus_message* message, void* self, sd_bus_error* error);
