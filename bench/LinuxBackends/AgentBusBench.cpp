@@ -5,7 +5,11 @@
 //     the agent's key-down reaches the host's PostEvent (the virtual keyboard
 //     writer). The agent runs its own code on its Linux bus clients and the
 //     epoll run loop; its mouse comes from the simulated USB bus.
-//   BM_BareRoundTrip: one method call to the host and its reply.
+//   BM_BareRoundTrip: one method call to the host and its reply, back to
+//     back: every thread on the way is awake.
+//   BM_BareRoundTripAfterPause: the same call after the pause that also
+//     precedes each message above (as a button press comes after idleness):
+//     the fair comparison, as every process on the way has to wake up.
 #include <benchmark/benchmark.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -40,6 +44,8 @@ using platform::BusConnection;
 constexpr const char* kMousePath = "/org/halvorin/Driver1/service/1";
 constexpr const char* kHIDSystemPath = "/org/halvorin/Driver1/HIDSystem";
 constexpr const char* kService = "org.halvorin.Driver1.Service";
+// Between two presses; long enough for the posting pace to recover its burst.
+constexpr std::chrono::milliseconds kPause(18);
 
 // The host: a connection of its own, served on its own thread.
 class BenchHost {
@@ -223,6 +229,7 @@ struct AgentOnBus {
 
 void BM_MessageToPostedKey(benchmark::State& state) {
     AgentOnBus agent;
+
     StartAgent();
     platform::CFRunLoopGetCurrent()->RunFor(0.2);
     ADeviceSettings settings;
@@ -245,27 +252,41 @@ void BM_MessageToPostedKey(benchmark::State& state) {
         agent.host->SendMessage(0x10);
         platform::CFRunLoopGetCurrent()->RunFor(1.0);
         state.SetIterationTime(std::chrono::duration<double>(agent.host->LastLatency()).count());
+
         // The release and the rest of the keystroke, outside the measure,
         // and a pause as between two presses, which lets the posting pace
         // recover its burst.
         agent.host->SendMessage(0xff);
-        platform::CFRunLoopGetCurrent()->RunFor(0.03);
+        platform::CFRunLoopGetCurrent()->RunFor(std::chrono::duration<double>(kPause).count());
     }
 }
 BENCHMARK(BM_MessageToPostedKey)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-void BM_BareRoundTrip(benchmark::State& state) {
+// One method call to the host and its reply, after `pause`.
+void BareRoundTrip(benchmark::State& state, std::chrono::milliseconds pause) {
     PrivateBus bus;
     BenchHost host(bus.Address());
     bus.WaitForName("org.halvorin.Driver1");
     setenv("DBUS_SYSTEM_BUS_ADDRESS", bus.Address().c_str(), 1);
     auto connection = BusConnection::Open(BusConnection::Bus::System);
     for (auto _ : state) {
+        std::this_thread::sleep_for(pause);
+        const auto start = Clock::now();
         platform::BusMessage call = connection->NewCall("org.halvorin.Driver1", kHIDSystemPath,
                                                         "org.halvorin.Bench", "Ping");
         benchmark::DoNotOptimize(connection->Call(call.get()));
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
     }
 }
-BENCHMARK(BM_BareRoundTrip)->Unit(benchmark::kMicrosecond);
+
+void BM_BareRoundTrip(benchmark::State& state) {
+    BareRoundTrip(state, std::chrono::milliseconds(0));
+}
+BENCHMARK(BM_BareRoundTrip)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_BareRoundTripAfterPause(benchmark::State& state) {
+    BareRoundTrip(state, kPause);
+}
+BENCHMARK(BM_BareRoundTripAfterPause)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
