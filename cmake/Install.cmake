@@ -87,8 +87,8 @@ if(TARGET OrvandelPane)
        "${CMAKE_INSTALL_DATADIR}/applications" "${icon_dir}")
 endif()
 
-# The agent runs in each user's session as a systemd user unit; the install
-# leaves enabling it to the administrator or the user (see the README).
+# The agent runs in each user's graphical session as a systemd user unit,
+# enabled for all users when installed where systemd finds user units.
 if(TARGET HalvorinAgent)
   list(APPEND halvorin_install_destinations "${HALVORIN_AGENT_UNIT_DIR}")
   halvorin_install_step(agent-unit)

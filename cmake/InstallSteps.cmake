@@ -10,6 +10,9 @@
 cmake_policy(VERSION 3.25)
 
 set(halvorin_prefix "${CMAKE_INSTALL_PREFIX}")
+# Where systemd looks for user units.
+set(systemd_user_unit_dirs /etc/systemd/user /usr/lib/systemd/user /usr/local/lib/systemd/user
+    /lib/systemd/user)
 set(halvorin_root "$ENV{DESTDIR}")
 
 # Single-quoted for sh: every character stands for itself.
@@ -102,6 +105,17 @@ elseif(HALVORIN_INSTALL_STEP STREQUAL "agent-unit")
                  "${HALVORIN_WORK_DIR}/${HALVORIN_AGENT_UNIT}" @ONLY)
   file(INSTALL "${HALVORIN_WORK_DIR}/${HALVORIN_AGENT_UNIT}"
        DESTINATION "${halvorin_prefix}/${HALVORIN_AGENT_UNIT_DIR}")
+  # Enabled for every user when it lands where systemd looks for user units
+  # (not in a staged install); the uninstall script disables it again.
+  find_program(systemctl systemctl)
+  if(NOT halvorin_root AND systemctl AND "${halvorin_prefix}/${HALVORIN_AGENT_UNIT_DIR}" IN_LIST
+     systemd_user_unit_dirs)
+    execute_process(COMMAND "${systemctl}" --global enable "${HALVORIN_AGENT_UNIT}"
+                    RESULT_VARIABLE enabled OUTPUT_QUIET ERROR_QUIET)
+    if(NOT enabled EQUAL 0)
+      message(WARNING "Could not enable ${HALVORIN_AGENT_UNIT} for all users")
+    endif()
+  endif()
 
 elseif(HALVORIN_INSTALL_STEP STREQUAL "driver-host")
   halvorin_driver_host_dirs()
@@ -147,8 +161,6 @@ elseif(HALVORIN_INSTALL_STEP STREQUAL "uninstall-script")
   list(SORT folders ORDER DESCENDING)  # a folder before its parent
 
   set(unit "${halvorin_prefix}/${HALVORIN_AGENT_UNIT_DIR}/${HALVORIN_AGENT_UNIT}")
-  set(systemd_user_unit_dirs /etc/systemd/user /usr/lib/systemd/user /usr/local/lib/systemd/user
-      /lib/systemd/user)
   set(HALVORIN_SERVICE_STEPS "")
   set(service_step_count 0)
   if(unit IN_LIST files AND "${halvorin_prefix}/${HALVORIN_AGENT_UNIT_DIR}" IN_LIST

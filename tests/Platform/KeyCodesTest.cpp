@@ -41,6 +41,7 @@ const std::map<std::uint16_t, std::uint16_t> kDecisions = {
     {kVK_Function, KEY_FN},
     {kVK_ANSI_KeypadClear, KEY_NUMLOCK},
     {kVK_Help, KEY_INSERT},
+    {kVK_PrintScreen, KEY_SYSRQ},
 };
 
 TEST(KeyCodesTest, EveryMappingAgreesWithTheIndependentTableOrIsADecision) {

@@ -6,7 +6,9 @@
 set -eu
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
+# No session bus: the pane must not reach the machine's agent.
 HOME="$home" XDG_DATA_HOME= XDG_CONFIG_HOME= QT_QPA_PLATFORM=offscreen \
+    DBUS_SESSION_BUS_ADDRESS="unix:path=$home/no-bus" \
     ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" \
     timeout 60 "$1" --quit-after-first-paint
 [ -f "$home/.local/share/Halvorin/OrvandelSettings.xml" ] ||

@@ -1,11 +1,16 @@
 #include "AgentMain.h"
 #include "AgentState.h"
-#include "SimulatedMachine.h"
+#include "LinuxBackends.h"
+#include "Logging.h"
 
-// The agent on the simulation backend, the only one so far: a machine with no
-// mouse and no pane, so the run loop finds nothing to do and the agent ends.
+// The agent as the user's service on a real desktop: the Linux backends,
+// chosen once here, then the agent's own start.
 int main() {
-    platform::SimulatedMachine machine;
+    platform::LinuxBackends backends;
+    if (!backends.IsReady()) {
+        platform::StandardError("HalvorinAgent: the system or session bus is out of reach\n");
+        return 1;
+    }
     const int status = HalvorinAgentMain();
     ResetAgentState();
     return status;

@@ -4,9 +4,13 @@
 #include <array>
 #include <unordered_map>
 
+#include "RunningDesktop.h"
 #include "SystemVersion.h"
+#include "VirtualKeyCodes.h"
 
 namespace {
+
+using namespace platform;  // the virtual key codes
 
 struct ButtonMappingInfo {
     std::int32_t mappingId;
@@ -120,6 +124,48 @@ constexpr std::int32_t kDownArrowKeyCode = 125;
 
 constexpr std::int32_t kUnknownMappingId = 0;
 
+// The Linux desktops' own shortcuts for the keystroke rows whose catalogue
+// keys would do nothing there (Command+C copies nothing: Command is Super).
+// Modifier flags stay the catalogue's: the HID system translates Command to
+// Super, Option to Alt. Rows not listed keep their catalogue keys.
+
+struct DesktopRow {
+    ButtonMappingType row;
+    std::int32_t gnomeKey;
+    std::uint32_t gnomeFlags;
+    std::int32_t plasmaKey;
+    std::uint32_t plasmaFlags;
+};
+
+constexpr std::uint32_t kCtrl = kControlModifierFlag;
+constexpr std::uint32_t kAlt = kOptionModifierFlag;
+constexpr std::uint32_t kSuper = kCommandModifierFlag;
+constexpr std::uint32_t kShift = kShiftModifierFlag;
+
+constexpr std::array<DesktopRow, 21> kDesktopRows = {{
+    {4, kVK_ANSI_A, kSuper, kVK_F1, kAlt},                           // Applications
+    {5, kVK_LeftArrow, kAlt, kVK_LeftArrow, kAlt},                   // Back
+    {6, kVK_ANSI_W, kCtrl, kVK_ANSI_W, kCtrl},                       // Close
+    {7, kVK_ANSI_C, kCtrl, kVK_ANSI_C, kCtrl},                       // Copy
+    {8, kVK_ANSI_X, kCtrl, kVK_ANSI_X, kCtrl},                       // Cut
+    {12, kVK_ANSI_F, kCtrl, kVK_ANSI_F, kCtrl},                      // Find
+    {13, kVK_RightArrow, kAlt, kVK_RightArrow, kAlt},                // Forward
+    {14, kVK_Return, kAlt, kVK_Return, kAlt},                        // Info: properties
+    {19, kVK_ANSI_H, kSuper, kVK_PageDown, kSuper},                  // Minimize
+    {22, kVK_ANSI_V, kCtrl, kVK_ANSI_V, kCtrl},                      // Paste
+    {23, kVK_PrintScreen, kCtrl, kVK_PrintScreen, kSuper | kShift},  // Screen Shot to Clipboard
+    {25, kVK_PrintScreen, kShift, kVK_PrintScreen, kShift},          // Screen Shot to File
+    {27, kVK_ANSI_V, kSuper, kVK_ANSI_W, kSuper},                // Dashboard: GNOME's message tray
+    {28, kVK_ANSI_D, kSuper, kVK_ANSI_D, kSuper},                // Show/Hide Desktop
+    {29, kVK_F1, kAlt, kVK_F1, kAlt},                            // Dock: overview, launcher
+    {36, kVK_F1, kAlt, kVK_F10, kCtrl},                          // Tile All Windows
+    {37, kVK_ANSI_Grave, kAlt, kVK_F7, kCtrl},                   // Tile Application Windows
+    {38, kVK_ANSI_Z, kCtrl, kVK_ANSI_Z, kCtrl},                  // Undo
+    {39, kVK_PageUp, kSuper, kVK_LeftArrow, kCtrl | kSuper},     // Move Left a Space
+    {40, kVK_PageDown, kSuper, kVK_RightArrow, kCtrl | kSuper},  // Move Right a Space
+    {41, kVK_F1, kAlt, kVK_F8, kCtrl},                           // Activate Spaces
+}};
+
 // The class's process-wide state: the catalogue as this process uses it, fitted
 // by class initialisation, and the mapping-id dictionaries. Created on first
 // use, so that mappings made while other files are statically initialised
@@ -163,6 +209,15 @@ void AButtonMapping::initialize() {
         state.labels[kApplicationWindowsRow] = "Show Application Windows";
         state.info[kApplicationWindowsRow].keyCode = kDownArrowKeyCode;
         state.info[kApplicationWindowsRow].modifierFlags = kControlModifierFlag;
+    }
+    if (const platform::Desktop desktop = platform::RunningDesktop();
+        desktop != platform::Desktop::Catalogue) {
+        const bool plasma = desktop == platform::Desktop::Plasma;
+        for (const DesktopRow& row : kDesktopRows) {
+            ButtonMappingInfo& info = state.info[static_cast<std::size_t>(row.row)];
+            info.keyCode = plasma ? row.plasmaKey : row.gnomeKey;
+            info.modifierFlags = plasma ? row.plasmaFlags : row.gnomeFlags;
+        }
     }
     state.initialized = true;
 }

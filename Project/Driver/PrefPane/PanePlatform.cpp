@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "BusConnection.h"
 #include "DistributedNotifications.h"
 #include "LinuxUserDefaults.h"
 #include "QtRunLoopBackend.h"
 #include "QtUserAttention.h"
 #include "RunLoop.h"
+#include "SessionBusNotifications.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -15,6 +17,15 @@ constexpr const char* kHostDomain = "com.halvorin.Preferences";
 }  // namespace
 
 void InstallPaneDistributedNotifications() {
+    // The agent's channel, the session bus, served by the run loop's Qt
+    // backend; without a session bus the pane talks to itself only.
+    static std::unique_ptr<platform::BusConnection> sessionBus =
+        platform::BusConnection::Open(platform::BusConnection::Bus::Session);
+    if (sessionBus && sessionBus->Attach(platform::CFRunLoopGetCurrent())) {
+        platform::InstallDistributedNotificationBackend(
+            std::make_unique<platform::SessionBusNotifications>(*sessionBus));
+        return;
+    }
     platform::InstallDistributedNotificationBackend(
         std::make_unique<platform::LoopbackDistributedNotifications>());
 }

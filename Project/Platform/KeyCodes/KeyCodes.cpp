@@ -53,6 +53,7 @@ constexpr KeyPair kKeys[] = {
     {kVK_Option, KEY_LEFTALT}, {kVK_RightOption, KEY_RIGHTALT},
     {kVK_Command, KEY_LEFTMETA}, {kVK_RightCommand, KEY_RIGHTMETA},
     {kVK_CapsLock, KEY_CAPSLOCK}, {kVK_Function, KEY_FN},
+    {kVK_PrintScreen, KEY_SYSRQ},
     {kVK_VolumeUp, KEY_VOLUMEUP}, {kVK_VolumeDown, KEY_VOLUMEDOWN}, {kVK_Mute, KEY_MUTE},
 };
 // clang-format on

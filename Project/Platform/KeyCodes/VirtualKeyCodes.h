@@ -122,6 +122,9 @@ enum : std::uint16_t {
     kVK_RightArrow = 0x7C,
     kVK_DownArrow = 0x7D,
     kVK_UpArrow = 0x7E,
+    // This suite's own, past the platform's codes: Print Screen, which the
+    // Linux desktops' screenshot shortcuts use and Mac keyboards lack.
+    kVK_PrintScreen = 0x7F,
 };
 
 // Modifier bits of an event's flag word.

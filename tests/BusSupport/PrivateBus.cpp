@@ -1,0 +1,205 @@
+#include "PrivateBus.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <systemd/sd-bus.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+constexpr auto kStartTimeout = std::chrono::seconds(15);
+
+std::string ConfigText(const std::string& folder) {
+    return "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+           " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+           "<busconfig><type>custom</type><listen>unix:path=" +
+           folder +
+           "/bus</listen><auth>EXTERNAL</auth>"
+           "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+           "<allow eavesdrop=\"true\"/><allow own=\"*\"/><allow user=\"*\"/></policy>"
+           "</busconfig>\n";
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
+                           const std::vector<std::string>& environment, bool captureOutput) {
+    int pipeEnds[2] = {-1, -1};
+    if (captureOutput && pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe");
+    }
+    const pid_t parent = getpid();
+    fPid = fork();
+    if (fPid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) {
+            _exit(127);
+        }
+        if (captureOutput) {
+            dup2(pipeEnds[1], STDOUT_FILENO);
+        }
+        for (const std::string& entry : environment) {
+            putenv(const_cast<char*>(entry.c_str()));
+        }
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    if (captureOutput) {
+        close(pipeEnds[1]);
+        fOutput = pipeEnds[0];
+    }
+}
+
+ChildProcess::~ChildProcess() {
+    if (fPid > 0) {
+        Stop(SIGTERM);
+    }
+    if (fOutput >= 0) {
+        close(fOutput);
+    }
+}
+
+bool ChildProcess::IsRunning() {
+    return fPid > 0 && waitpid(fPid, nullptr, WNOHANG) == 0;
+}
+
+int ChildProcess::Stop(int signalNumber) {
+    int status = 0;
+    if (fPid > 0) {
+        kill(fPid, signalNumber);
+        // A child that ignores the signal is killed after a bounded wait.
+        for (int i = 0; i < 500 && waitpid(fPid, &status, WNOHANG) == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (i == 499) {
+                kill(fPid, SIGKILL);
+                waitpid(fPid, &status, 0);
+            }
+        }
+        fPid = -1;
+    }
+    return status;
+}
+
+std::string ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (fBuffered.find('\n') == std::string::npos && fOutput >= 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd descriptor{fOutput, POLLIN, 0};
+        if (left.count() <= 0 || poll(&descriptor, 1, static_cast<int>(left.count())) <= 0) {
+            return {};
+        }
+        char chunk[512];
+        const ssize_t count = read(fOutput, chunk, sizeof chunk);
+        if (count <= 0) {
+            return {};
+        }
+        fBuffered.append(chunk, static_cast<std::size_t>(count));
+    }
+    const std::size_t end = fBuffered.find('\n');
+    if (end == std::string::npos) {
+        return {};
+    }
+    std::string line = fBuffered.substr(0, end);
+    fBuffered.erase(0, end + 1);
+    return line;
+}
+
+PrivateBus::PrivateBus() {
+    char folder[] = "/tmp/halvorin-bus-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        throw std::runtime_error("mkdtemp");
+    }
+    fFolder = folder;
+    std::ofstream(fFolder + "/bus.conf") << ConfigText(fFolder);
+    fDaemon = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"dbus-daemon", "--nofork", "--nopidfile",
+                                 "--config-file=" + fFolder + "/bus.conf", "--print-address=1"},
+        std::vector<std::string>{}, true);
+    fAddress = fDaemon->ReadLine(kStartTimeout);
+    if (fAddress.empty()) {
+        throw std::runtime_error("dbus-daemon did not start");
+    }
+}
+
+PrivateBus::~PrivateBus() {
+    fTemplates.clear();
+    fDaemon.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(fFolder, ignored);
+}
+
+bool PrivateBus::StartTemplate(const std::string& templateName, const std::string& busName) {
+    fTemplates.push_back(StartOnBus(
+        {"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", templateName}, false));
+    return WaitForName(busName);
+}
+
+std::unique_ptr<ChildProcess> PrivateBus::StartOnBus(const std::vector<std::string>& arguments,
+                                                     bool captureOutput,
+                                                     std::vector<std::string> environment) {
+    environment.push_back("DBUS_SYSTEM_BUS_ADDRESS=" + fAddress);
+    return std::make_unique<ChildProcess>(arguments, environment, captureOutput);
+}
+
+std::unique_ptr<ChildProcess> PrivateBus::StartFakeDriverHost() {
+    auto host = StartOnBus({"/usr/bin/python3", HALVORIN_FAKE_DRIVER_HOST});
+    if (host->ReadLine(kStartTimeout) != "ready" || !WaitForName("org.halvorin.Driver1")) {
+        return nullptr;
+    }
+    return host;
+}
+
+bool PrivateBus::WaitForName(const std::string& busName, bool owned) {
+    sd_bus* bus = nullptr;
+    if (sd_bus_new(&bus) < 0) {
+        return false;
+    }
+    sd_bus_set_address(bus, fAddress.c_str());
+    sd_bus_set_bus_client(bus, 1);
+    if (sd_bus_start(bus) < 0) {
+        sd_bus_unref(bus);
+        return false;
+    }
+    const bool found = WaitUntil(
+        [&] {
+            sd_bus_message* reply = nullptr;
+            int has = 0;
+            if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus", "NameHasOwner", nullptr, &reply, "s",
+                                   busName.c_str()) >= 0) {
+                sd_bus_message_read(reply, "b", &has);
+                sd_bus_message_unref(reply);
+            }
+            return (has != 0) == owned;
+        },
+        [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }, kStartTimeout);
+    sd_bus_flush_close_unref(bus);
+    return found;
+}
+
+bool WaitUntil(const std::function<bool()>& done, const std::function<void()>& step,
+               std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        step();
+    }
+    return true;
+}
