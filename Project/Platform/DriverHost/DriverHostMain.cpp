@@ -2,86 +2,22 @@
 // class on the event thread and offers the instances and the HID system on
 // the system bus from the main thread. Started by systemd (Type=dbus) when
 // udev sees a mouse of the family, or by bus activation.
-#include <systemd/sd-bus.h>
-
-#include <csignal>
+#include <cerrno>
 #include <cstring>
-#include <thread>
 
-#include "BusLoop.h"
-#include "BusService.h"
+#include "DriverHostRun.h"
 #include "Logging.h"
-#include "MouseHost.h"
-#include "OSKext.h"
-#include "OrvandelDriver.h"
-#include "PostedEvents.h"
-#include "UinputDevice.h"
 
 using namespace platform;
 
-namespace {
-
-int Fail(const std::string& what, int error) {
-    SystemLog(what + ": " + std::strerror(error));
-    return 1;
-}
-
-}  // namespace
-
 int main() {
     InstallLogBackend(std::make_unique<LinuxLogBackend>());
-    // Both threads leave the termination signals to the bus loop.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-
-    if (OSKext::load(kOrvandelDriverModule) != kIOReturnSuccess) {
-        SystemLog("Cannot load the driver module");
-        return 1;
-    }
     auto keyboard =
         UinputDevice::Create(UinputDevice::Kind::Keyboard, "Halvorin virtual keyboard", "keyboard");
     if (keyboard == nullptr) {
-        return Fail("Cannot create the virtual keyboard (is the uinput module loaded?)", errno);
+        SystemLog(std::string("Cannot create the virtual keyboard (is the uinput module loaded?): ") +
+                  std::strerror(errno));
+        return 1;
     }
-    AccelerationGains gains;
-    HostMessageQueue messages;
-    PostedEvents posted(keyboard->Descriptor());
-
-    sd_bus* bus = nullptr;
-    if (const int status = sd_bus_open_system(&bus); status < 0) {
-        return Fail("Cannot connect to the system bus", -status);
-    }
-    int status = 0;
-    {
-        BusService service(bus, messages, gains, posted);
-        BusLoop loop(bus, service, messages);
-        if ((status = loop.Status()) < 0 || (status = loop.HandleTerminationSignals()) < 0 ||
-            (status = service.Start()) < 0) {
-            sd_bus_flush_close_unref(bus);
-            return Fail("Cannot offer the driver host on the system bus", -status);
-        }
-        MouseHost mice(gains, messages, CreateUinputPointer);
-        bool watching = true;
-        std::thread events([&] {
-            watching = mice.Run();
-            if (!watching) {
-                loop.Stop();
-            }
-        });
-        SystemLog("Driver host ready");
-        status = loop.Run();
-        mice.Stop();
-        events.join();
-        // The clients hear of every instance's end before the host goes.
-        service.DrainMessages();
-        if (!watching) {
-            status = -ENODEV;
-        }
-    }
-    sd_bus_flush_close_unref(bus);
-    SystemLog("Driver host stopped");
-    return status < 0 ? 1 : 0;
+    return RunDriverHost({*keyboard, CreateUinputPointer});
 }
