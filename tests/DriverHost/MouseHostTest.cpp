@@ -10,11 +10,11 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "FakeMouse.h"
 #include "HostMessageQueue.h"
 #include "HostMessages.h"
 #include "MouseDiscovery.h"
@@ -26,68 +26,6 @@ namespace platform {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string Bits(std::initializer_list<int> bits, std::size_t bytes) {
-    std::vector<unsigned char> data(bytes);
-    for (int bit : bits) {
-        data[bit / 8] |= static_cast<unsigned char>(1U << (bit % 8));
-    }
-    std::string hex;
-    for (unsigned char byte : data) {
-        hex += "0123456789ABCDEF"[byte >> 4];
-        hex += "0123456789ABCDEF"[byte & 15];
-    }
-    return hex;
-}
-
-// A string as libevdev reads it: into a 256-byte buffer, its last byte kept for the end.
-std::string Text(const std::string& text) {
-    std::string hex;
-    for (std::size_t i = 0; i < 255; ++i) {
-        const auto byte = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-        hex += "0123456789ABCDEF"[byte >> 4];
-        hex += "0123456789ABCDEF"[byte & 15];
-    }
-    return hex;
-}
-
-// What libevdev asks of a five-button wheel mouse, with the buttons given held.
-std::string MouseIoctls(std::initializer_list<int> held) {
-    std::string none8 = Bits({}, 8);
-    return "EVIOCGVERSION 0 01000100\n"
-           "EVIOCGID 0 0300F0FF92010001\n"
-           "EVIOCGNAME(0) 11 " +
-           Text("Test Mouse") +
-           "\n"
-           "EVIOCGPHYS(0) 13 " +
-           Text("usb-1/input0") +
-           "\n"
-           "EVIOCGUNIQ(0) 1 " +
-           Text("") +
-           "\n"
-           "EVIOCGBIT(0) 8 " +
-           Bits({EV_SYN, EV_KEY, EV_REL}, 8) +
-           "\n"
-           "EVIOCGBIT(1) 96 " +
-           Bits({BTN_LEFT, BTN_RIGHT, BTN_MIDDLE, BTN_SIDE, BTN_EXTRA}, 96) +
-           "\n"
-           "EVIOCGBIT(2) 8 " +
-           Bits({REL_X, REL_Y, REL_WHEEL, REL_HWHEEL}, 8) +
-           "\n"
-           "EVIOCGBIT(3) 8 " +
-           none8 + "\nEVIOCGBIT(4) 8 " + none8 + "\nEVIOCGBIT(5) 8 " + none8 +
-           "\nEVIOCGBIT(17) 8 " + none8 + "\nEVIOCGBIT(18) 8 " + none8 + "\nEVIOCGBIT(21) 16 " +
-           Bits({}, 16) +
-           "\n"
-           "EVIOCGPROP(0) 8 " +
-           Bits({INPUT_PROP_POINTER}, 8) +
-           "\n"
-           "EVIOCGKEY(0) 96 " +
-           Bits(held, 96) +
-           "\n"
-           "EVIOCGLED(0) 8 " +
-           none8 + "\nEVIOCGSW(0) 8 " + none8 + "\n";
-}
 
 class FakeSocketPointer final : public VirtualDevice {
 public:
@@ -103,7 +41,6 @@ protected:
     void SetUp() override {
         // Needs umockdev's preload library (umockdev-wrapper).
         testbed = umockdev_testbed_new();
-        directory = umockdev_testbed_get_root_dir(testbed);
         ASSERT_EQ(OSKext::load(kOrvandelDriverModule), kIOReturnSuccess);
         ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK, 0, pointer), 0);
     }
@@ -115,7 +52,6 @@ protected:
         host.reset();
         OSKext::unload(kOrvandelDriverModule);
         close(pointer[0]), close(pointer[1]);
-        g_free(directory);
         if (testbed != nullptr) {
             g_object_unref(testbed);
         }
@@ -124,27 +60,9 @@ protected:
     // A USB mouse with one event node; returns the node's syspath.
     std::string AddMouse(int n, const char* vendor, const char* product,
                          std::initializer_list<int> held, const std::string& events) {
-        const std::string usb = "/devices/usb1/1-" + std::to_string(n);
-        const std::string input =
-            usb + "/1-" + std::to_string(n) + ":1.0/input/input" + std::to_string(n);
-        const std::string node = "event" + std::to_string(n);
-        const std::string tree =
-            "P: " + usb + "\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\nA: idVendor=" + vendor +
-            "\nA: idProduct=" + product + "\n\nP: " + input +
-            "\nE: SUBSYSTEM=input\nA: name=Test Mouse\nA: phys=usb-1/input0\n\nP: " + input + "/" +
-            node + "\nN: input/" + node + "\nE: DEVNAME=/dev/input/" + node +
-            "\nE: SUBSYSTEM=input\nA: dev=13:" + std::to_string(64 + n) + "\n";
-        GError* error = nullptr;
-        EXPECT_TRUE(umockdev_testbed_add_from_string(testbed, tree.c_str(), &error));
-        const std::string devnode = "/dev/input/" + node;
-        const std::string ioctls = std::string(directory) + "/" + node + ".ioctl";
-        std::ofstream(ioctls) << MouseIoctls(held);
-        EXPECT_TRUE(umockdev_testbed_load_ioctl(testbed, devnode.c_str(), ioctls.c_str(), &error));
-        const std::string recording = std::string(directory) + "/" + node + ".events";
-        std::ofstream(recording) << events;
-        EXPECT_TRUE(umockdev_testbed_load_evemu_events(testbed, devnode.c_str(), recording.c_str(),
-                                                       &error));
-        return "/sys" + input + "/" + node;
+        const std::string node = AddFakeMouse(testbed, n, vendor, product, held, events);
+        EXPECT_FALSE(node.empty());
+        return node;
     }
 
     void StartHost() {
@@ -185,7 +103,6 @@ protected:
     }
 
     UMockdevTestbed* testbed = nullptr;
-    gchar* directory = nullptr;
     AccelerationGains gains;
     HostMessageQueue messages;
     int pointer[2] = {-1, -1};
