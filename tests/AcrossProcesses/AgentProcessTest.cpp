@@ -1,19 +1,24 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/input.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <umockdev.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "AgentConstants.h"
 #include "BusConnection.h"
 #include "DeviceSettings.h"
+#include "FakeMouse.h"
 #include "PrivateBus.h"
 #include "RunLoop.h"
 #include "SessionBusNotifications.h"
@@ -24,8 +29,10 @@ namespace {
 using platform::BusConnection;
 using platform::BusMessage;
 using namespace std::chrono_literals;
+using KeyEvents = std::vector<std::array<int, 2>>;  // EV_KEY code, value
 
 constexpr const char* kLogindPath = "/org/freedesktop/login1";
+constexpr const char* kMouseNode = "/dev/input/event1";
 
 std::vector<std::string> gPaneSaw;
 
@@ -34,21 +41,54 @@ void PaneObserver(platform::CFNotificationCenterRef, void*, const char* name, co
     gPaneSaw.emplace_back(name);
 }
 
-// The agent as its own process with its Linux backends: a private system bus
-// with logind (dbusmock) and the stand-in driver host, a private session bus
-// with the pane's notification side (this test), and udev on a umockdev test
-// bed with one 401 mouse plugged.
+// A socket pair standing in for a uinput device: the host writes to the end
+// its process inherits, the test reads the other.
+struct DeviceSocket {
+    DeviceSocket() { socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends); }
+    ~DeviceSocket() { close(ends[0]), close(ends[1]); }
+    // The key and button events (no frame ends) until `count` came or a
+    // bounded wait passed.
+    KeyEvents Keys(std::size_t count, std::chrono::milliseconds timeout = 10s) {
+        KeyEvents keys;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (keys.size() < count && std::chrono::steady_clock::now() < deadline) {
+            input_event frame[16];
+            const ssize_t got = recv(ends[1], frame, sizeof frame, MSG_DONTWAIT);
+            for (ssize_t i = 0; i < got / static_cast<ssize_t>(sizeof(input_event)); ++i) {
+                if (frame[i].type == EV_KEY) {
+                    keys.push_back({frame[i].code, frame[i].value});
+                }
+            }
+            if (got <= 0) {
+                std::this_thread::sleep_for(2ms);
+            }
+        }
+        return keys;
+    }
+    int ends[2] = {-1, -1};
+};
+
+// The whole suite across processes: the real driver host (its virtual devices
+// on sockets) serving a fake 401 mouse on umockdev's test bed, the agent on
+// its Linux backends, a private system bus with logind and polkit
+// (dbusmock), and a private session bus with the pane's notification side
+// (this test).
 class AgentProcessTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(fSystem.StartTemplate("logind", "org.freedesktop.login1"));
-        fHost = fSystem.StartFakeDriverHost();
-        ASSERT_TRUE(fHost);
+        ASSERT_TRUE(fSystem.StartTemplate("polkitd", "org.freedesktop.PolicyKit1"));
         setenv("DBUS_SYSTEM_BUS_ADDRESS", fSystem.Address().c_str(), 1);
         setenv("DBUS_SESSION_BUS_ADDRESS", fSession.Address().c_str(), 1);
         fControl = BusConnection::Open(BusConnection::Bus::System);
         fPaneBus = BusConnection::Open(BusConnection::Bus::Session);
         ASSERT_TRUE(fControl && fPaneBus);
+        // The agent runs in the user's active session, and polkit allows it all.
+        Mock("org.freedesktop.login1", kLogindPath, "AddSession", "ssusb", "mine", "seat0",
+             static_cast<std::uint32_t>(getuid()), "someone", 1);
+        Mock("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority", "SetAllowed",
+             "as", 3, "org.halvorin.driver1.configure", "org.halvorin.driver1.post-events",
+             "org.halvorin.driver1.subscribe");
         fPrevious = platform::InstallDistributedNotificationBackend(
             std::make_unique<platform::SessionBusNotifications>(*fPaneBus));
         platform::CFNotificationCenterAddObserver(
@@ -59,62 +99,68 @@ protected:
         fBed = umockdev_testbed_new();
         char vendor[8];
         std::snprintf(vendor, sizeof vendor, "%04x", static_cast<unsigned>(kVendorId));
-        gchar* mouse = umockdev_testbed_add_device(fBed, "usb", "1-1", nullptr, "idVendor", vendor,
-                                                   "idProduct", "0191", nullptr, "DEVTYPE",
-                                                   "usb_device", nullptr);
-        g_free(mouse);
-        AddInstance(401);
+        ASSERT_FALSE(AddFakeMouse(fBed, 1, vendor, "0191", {}, "").empty());
+        fMouse = umockdev_testbed_get_dev_fd(fBed, kMouseNode);
+        ASSERT_GE(fMouse, 0);
+        gchar* root = umockdev_testbed_get_root_dir(fBed);
+        fBedRoot = root;
+        g_free(root);
+        StartHost();
     }
     void TearDown() override {
-        if (fAgent) {
-            fAgent->Stop(SIGKILL);
-        }
+        fAgent.reset();
+        fHost.reset();
         platform::InstallDistributedNotificationBackend(std::move(fPrevious));
         if (fBed != nullptr) {
             g_object_unref(fBed);
         }
     }
 
+    template <typename... Arguments>
+    void Mock(const char* service, const char* path, const char* member, const char* types,
+              Arguments... arguments) {
+        BusMessage request =
+            fControl->NewCall(service, path, "org.freedesktop.DBus.Mock", member);
+        sd_bus_message_append(request.get(), types, arguments...);
+        ASSERT_TRUE(fControl->Call(request.get()));
+    }
+    std::vector<std::string> OnTestBed() const {
+        return {"LD_PRELOAD=libumockdev-preload.so.0",
+                "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0",
+                "UMOCKDEV_DIR=" + fBedRoot};
+    }
+    void StartHost() {
+        fHost = fSystem.StartOnBus({HALVORIN_TEST_BED_HOST, std::to_string(fKeyboard.ends[0]),
+                                    std::to_string(fPointer.ends[0])},
+                                   false, OnTestBed());
+        ASSERT_TRUE(fSystem.WaitForName("org.halvorin.Driver1"));
+    }
     void StartAgent() {
-        const std::string data = (fHome.Path() / ".local/share").string();
-        gchar* bedRoot = umockdev_testbed_get_root_dir(fBed);
-        const std::string bed = bedRoot;
-        g_free(bedRoot);
-        fAgent = fSystem.StartOnBus(
-            {HALVORIN_AGENT}, false,
-            {"DBUS_SESSION_BUS_ADDRESS=" + fSession.Address(), "HOME=" + fHome.Path().string(),
-             "XDG_DATA_HOME=" + data, "XDG_CURRENT_DESKTOP=GNOME",
-             "LD_PRELOAD=libumockdev-preload.so.0",
-             "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0", "UMOCKDEV_DIR=" + bed});
+        std::vector<std::string> environment = OnTestBed();
+        environment.insert(environment.end(),
+                           {"DBUS_SESSION_BUS_ADDRESS=" + fSession.Address(),
+                            "HOME=" + fHome.Path().string(),
+                            "XDG_DATA_HOME=" + (fHome.Path() / ".local/share").string(),
+                            "XDG_CURRENT_DESKTOP=GNOME"});
+        fAgent = fSystem.StartOnBus({HALVORIN_AGENT}, false, environment);
     }
-    void AddInstance(std::uint32_t product) {
-        BusMessage request = fControl->NewCall("org.halvorin.Driver1", "/org/halvorin/Test",
-                                               "org.halvorin.Test.Control", "AddInstance");
-        sd_bus_message_append(request.get(), "uu", static_cast<std::uint32_t>(kVendorId), product);
-        ASSERT_TRUE(fControl->Call(request.get()));
+    // The mouse's buttons (evdev codes) go down, or up, in one frame.
+    void Buttons(std::initializer_list<int> codes, int value) {
+        std::vector<input_event> frame;
+        for (int code : codes) {
+            frame.push_back({{}, EV_KEY, static_cast<std::uint16_t>(code), value});
+        }
+        frame.push_back({{}, EV_SYN, SYN_REPORT, 0});
+        const auto size = static_cast<ssize_t>(frame.size() * sizeof(input_event));
+        ASSERT_EQ(write(fMouse, frame.data(), static_cast<std::size_t>(size)), size);
     }
-    void HostSends(std::uint64_t instance, std::uint32_t type) {
-        BusMessage request = fControl->NewCall("org.halvorin.Driver1", "/org/halvorin/Test",
-                                               "org.halvorin.Test.Control", "SendMessage");
-        sd_bus_message_append(request.get(), "tut", instance, type, std::uint64_t{0});
-        ASSERT_TRUE(fControl->Call(request.get()));
+    void Click(int code) {
+        Buttons({code}, 1);
+        Buttons({code}, 0);
     }
     void PrepareForSleep(bool start) {
-        BusMessage request = fControl->NewCall("org.freedesktop.login1", kLogindPath,
-                                               "org.freedesktop.DBus.Mock", "EmitSignal");
-        sd_bus_message_append(request.get(), "sssav", "org.freedesktop.login1.Manager",
-                              "PrepareForSleep", "b", 1, "b", start ? 1 : 0);
-        ASSERT_TRUE(fControl->Call(request.get()));
-    }
-    // The host's report lines until one starts with `prefix` (that one last).
-    std::vector<std::string> HostUntil(const std::string& prefix) {
-        std::vector<std::string> lines;
-        while (true) {
-            lines.push_back(fHost->ReadLine(10s));
-            if (lines.back().empty() || lines.back().rfind(prefix, 0) == 0) {
-                return lines;
-            }
-        }
+        Mock("org.freedesktop.login1", kLogindPath, "EmitSignal", "sssav",
+             "org.freedesktop.login1.Manager", "PrepareForSleep", "b", 1, "b", start ? 1 : 0);
     }
     bool PaneSees(const std::string& name) {
         return WaitUntil(
@@ -158,42 +204,54 @@ protected:
     PrivateBus fSystem;
     PrivateBus fSession;
     platform::ScopedTemporaryHome fHome;
+    DeviceSocket fKeyboard;
+    DeviceSocket fPointer;
     std::unique_ptr<ChildProcess> fHost;
     std::unique_ptr<ChildProcess> fAgent;
     std::unique_ptr<BusConnection> fControl;
     std::unique_ptr<BusConnection> fPaneBus;
     std::unique_ptr<platform::DistributedNotificationBackend> fPrevious;
     UMockdevTestbed* fBed = nullptr;
+    std::string fBedRoot;
+    int fMouse = -1;
 };
 
-TEST_F(AgentProcessTest, CopyPressSleepWakeSettingsAndAReturningHost) {
+const KeyEvents kControlC = {
+    {KEY_LEFTCTRL, 1}, {KEY_C, 1}, {KEY_C, 0}, {KEY_LEFTCTRL, 0}};
+
+TEST_F(AgentProcessTest, PressesSettingsSleepWakeAndAReturningHost) {
     StartAgent();
-    // The agent finds the mouse, gives the driver the settings and listens.
-    EXPECT_EQ(HostUntil("subscribe").back(), "subscribe id=1");
     ASSERT_TRUE(PaneSees("DeviceAttached"));
 
-    // Idle, the agent does not wake up.
-    const long switches = AgentStatus("voluntary_ctxt_switches");
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(AgentStatus("voluntary_ctxt_switches"), switches);
+    // Idle, once the host has answered its start, the agent does not wake up.
+    long switches = AgentStatus("voluntary_ctxt_switches");
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            std::this_thread::sleep_for(300ms);
+            return std::exchange(switches, AgentStatus("voluntary_ctxt_switches")) == switches;
+        },
+        [] {}, 3s));
     RecordProperty("IdleResidentKilobytes", std::to_string(AgentStatus("VmRSS")));
     EXPECT_EQ(SleepInhibitors(), 1u);
 
-    // The pane's settings reach the driver: button 3 copies.
+    // The pane's settings reach the driver: the left button right-clicks (seen
+    // once the settings are in), the extra button copies.
     ADeviceSettings settings;
+    settings.SetPrimaryButtonMapping(AButtonMapping::initWithType(2, ""), 0);
     settings.SetPrimaryButtonMapping(AButtonMapping::initWithType(7, ""), 3);
     PaneSends(settings);
-    EXPECT_EQ(HostUntil("set-properties").back().rfind("set-properties id=1 ", 0), 0u);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            Click(BTN_LEFT);
+            return fPointer.Keys(2, 100ms) == KeyEvents{{BTN_RIGHT, 1}, {BTN_RIGHT, 0}};
+        },
+        [] {}));
 
-    // A Copy press comes back to the host's keyboard as Ctrl+C.
-    HostSends(1, 0x10);
-    EXPECT_EQ(
-        HostUntil("post type=11"),
-        (std::vector<std::string>{"post type=12 x=0 y=0 key=0 click=0 flags=0x40000 options=1",
-                                  "post type=10 x=0 y=0 key=8 click=0 flags=0x0 options=0",
-                                  "post type=11 x=0 y=0 key=8 click=0 flags=0x0 options=0"}));
-    EXPECT_EQ(HostUntil("post"),
-              (std::vector<std::string>{"post type=12 x=0 y=0 key=0 click=0 flags=0x0 options=1"}));
+    // A Copy press comes back to the host's keyboard as Ctrl+C, and the
+    // pointer sees nothing of it.
+    Click(BTN_EXTRA);
+    EXPECT_EQ(fKeyboard.Keys(4), kControlC);
+    EXPECT_EQ(fPointer.Keys(1, 100ms), KeyEvents{});
 
     // A sleep: the agent lets go and says so; the wake finds the mouse again.
     gPaneSaw.clear();
@@ -204,24 +262,51 @@ TEST_F(AgentProcessTest, CopyPressSleepWakeSettingsAndAReturningHost) {
     EXPECT_TRUE(
         std::filesystem::exists(fHome.Path() / ".local/share/Halvorin/OrvandelSettings.xml"));
     PrepareForSleep(false);
-    EXPECT_EQ(HostUntil("subscribe").back(), "subscribe id=1");
     ASSERT_TRUE(PaneSees("DeviceAttached"));
 
-    // The host restarted under the running agent is found again.
+    // The host restarted under the running agent is found again, and given
+    // the settings.
     gPaneSaw.clear();
     fHost->Stop(SIGKILL);
     ASSERT_TRUE(PaneSees("NoDevicesAttached"));
-    fHost = fSystem.StartFakeDriverHost();
-    ASSERT_TRUE(fHost);
-    AddInstance(401);
-    EXPECT_EQ(HostUntil("subscribe").back(), "subscribe id=1");
+    gPaneSaw.clear();
+    StartHost();
     ASSERT_TRUE(PaneSees("DeviceAttached"));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            Click(BTN_EXTRA);
+            return fKeyboard.Keys(4, 200ms) == kControlC;
+        },
+        [] {}));
 
     // Stopping the service is the interrupt: the agent ends at once, cleanly.
     EXPECT_TRUE(fAgent->IsRunning());
     const int status = fAgent->Stop(SIGINT);
     fAgent.reset();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST_F(AgentProcessTest, AKilledAgentLeavesNoModifierHeld) {
+    StartAgent();
+    ASSERT_TRUE(PaneSees("DeviceAttached"));
+    ADeviceSettings settings;
+    settings.SetPrimaryButtonMapping(AButtonMapping::initWithType(32, ""), 3);
+    PaneSends(settings);
+    // Held, the button holds Shift; the agent dies with it down.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            Buttons({BTN_EXTRA}, 1);
+            if (fKeyboard.Keys(1, 200ms) == KeyEvents{{KEY_LEFTSHIFT, 1}}) {
+                return true;
+            }
+            // Not yet: whatever the button did before the settings goes.
+            Buttons({BTN_EXTRA}, 0);
+            fKeyboard.Keys(16, 100ms);
+            return false;
+        },
+        [] {}));
+    fAgent->Stop(SIGKILL);
+    EXPECT_EQ(fKeyboard.Keys(1), (KeyEvents{{KEY_LEFTSHIFT, 0}}));
 }
 
 }  // namespace
