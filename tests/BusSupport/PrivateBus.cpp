@@ -18,14 +18,15 @@ namespace {
 
 constexpr auto kStartTimeout = std::chrono::seconds(15);
 
-std::string ConfigText(const std::string& folder) {
+std::string ConfigText(const std::string& folder, const std::string& policyFile) {
     return "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
            "<busconfig><type>custom</type><listen>unix:path=" +
            folder +
            "/bus</listen><auth>EXTERNAL</auth>"
            "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-           "<allow eavesdrop=\"true\"/><allow own=\"*\"/><allow user=\"*\"/></policy>"
+           "<allow eavesdrop=\"true\"/><allow own=\"*\"/><allow user=\"*\"/></policy>" +
+           (policyFile.empty() ? std::string() : "<include>" + policyFile + "</include>") +
            "</busconfig>\n";
 }
 
@@ -119,13 +120,13 @@ std::string ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
     return line;
 }
 
-PrivateBus::PrivateBus() {
+PrivateBus::PrivateBus(const std::string& policyFile) {
     char folder[] = "/tmp/halvorin-bus-XXXXXX";
     if (mkdtemp(folder) == nullptr) {
         throw std::runtime_error("mkdtemp");
     }
     fFolder = folder;
-    std::ofstream(fFolder + "/bus.conf") << ConfigText(fFolder);
+    std::ofstream(fFolder + "/bus.conf") << ConfigText(fFolder, policyFile);
     fDaemon = std::make_unique<ChildProcess>(
         std::vector<std::string>{"dbus-daemon", "--nofork", "--nopidfile",
                                  "--config-file=" + fFolder + "/bus.conf", "--print-address=1"},
@@ -143,10 +144,25 @@ PrivateBus::~PrivateBus() {
     std::filesystem::remove_all(fFolder, ignored);
 }
 
-bool PrivateBus::StartTemplate(const std::string& templateName, const std::string& busName) {
+ChildProcess* PrivateBus::StartTemplate(const std::string& templateName,
+                                        const std::string& busName) {
     fTemplates.push_back(StartOnBus(
         {"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", templateName}, false));
-    return WaitForName(busName);
+    return WaitForName(busName) ? fTemplates.back().get() : nullptr;
+}
+
+sd_bus* PrivateBus::Connect() const {
+    sd_bus* bus = nullptr;
+    if (sd_bus_new(&bus) < 0) {
+        return nullptr;
+    }
+    sd_bus_set_address(bus, fAddress.c_str());
+    sd_bus_set_bus_client(bus, 1);
+    if (sd_bus_start(bus) < 0) {
+        sd_bus_unref(bus);
+        return nullptr;
+    }
+    return bus;
 }
 
 std::unique_ptr<ChildProcess> PrivateBus::StartOnBus(const std::vector<std::string>& arguments,
@@ -165,14 +181,8 @@ std::unique_ptr<ChildProcess> PrivateBus::StartFakeDriverHost() {
 }
 
 bool PrivateBus::WaitForName(const std::string& busName, bool owned) {
-    sd_bus* bus = nullptr;
-    if (sd_bus_new(&bus) < 0) {
-        return false;
-    }
-    sd_bus_set_address(bus, fAddress.c_str());
-    sd_bus_set_bus_client(bus, 1);
-    if (sd_bus_start(bus) < 0) {
-        sd_bus_unref(bus);
+    sd_bus* bus = Connect();
+    if (bus == nullptr) {
         return false;
     }
     const bool found = WaitUntil(

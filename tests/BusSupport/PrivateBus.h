@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+struct sd_bus;
+
 // A child process that ends with its owner (and with the test program).
 class ChildProcess {
 public:
@@ -36,15 +38,20 @@ private:
 // or the session bus of the processes that are given its address.
 class PrivateBus {
 public:
-    PrivateBus();
+    // `policyFile`, when given, is included in the daemon's configuration
+    // after its allow-all policy, as the system bus includes it.
+    explicit PrivateBus(const std::string& policyFile = {});
     ~PrivateBus();
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
 
     const std::string& Address() const { return fAddress; }
     // Starts python3-dbusmock's template on this bus (as the system bus) and
-    // waits until `busName` is owned; false after a bounded wait.
-    bool StartTemplate(const std::string& templateName, const std::string& busName);
+    // waits until `busName` is owned; null after a bounded wait. The bus
+    // keeps it; stopping it early is the caller's choice.
+    ChildProcess* StartTemplate(const std::string& templateName, const std::string& busName);
+    // A new client connection to this bus; the caller closes it (null on failure).
+    sd_bus* Connect() const;
     // Starts a program with this bus as its system bus.
     std::unique_ptr<ChildProcess> StartOnBus(const std::vector<std::string>& arguments,
                                              bool captureOutput = true,

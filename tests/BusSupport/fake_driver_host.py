@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""A stand-in for the driver host on the system bus, for the agent's tests.
+"""A stand-in for the driver host on the system bus, for the tests of its client.
 
 It serves the host's D-Bus interface (org.halvorin.Driver1) without devices:
 driver instances are added and removed through org.halvorin.Test.Control on

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <memory>
 #include <set>
 #include <thread>
@@ -22,12 +23,11 @@
 #include "OSKext.h"
 #include "OrvandelDriver.h"
 #include "PostedEvents.h"
-#include "PrivateSystemBus.h"
+#include "PrivateBus.h"
 
 namespace platform {
 namespace {
 
-using bustest::PrivateSystemBus;
 using namespace std::chrono_literals;
 
 const std::vector<std::string> kAllActions = {"org.halvorin.driver1.configure",
@@ -70,22 +70,21 @@ struct Outcome {
 class DriverHostBus : public ::testing::Test {
 protected:
     void SetUp() override {
-        system = std::make_unique<PrivateSystemBus>(HALVORIN_DRIVER_BUS_POLICY);
-        ASSERT_TRUE(system->IsUp());
-        polkit = system->StartMock("polkitd", "org.freedesktop.PolicyKit1");
-        ASSERT_GT(polkit, 0);
-        ASSERT_GT(system->StartMock("logind", "org.freedesktop.login1"), 0);
+        system = std::make_unique<PrivateBus>(HALVORIN_DRIVER_BUS_POLICY);
+        polkit = system->StartTemplate("polkitd", "org.freedesktop.PolicyKit1");
+        ASSERT_NE(polkit, nullptr);
+        ASSERT_NE(system->StartTemplate("logind", "org.freedesktop.login1"), nullptr);
         ASSERT_EQ(OSKext::load(kOrvandelDriverModule), kIOReturnSuccess);
 
         posted = std::make_unique<PostedEvents>(keyboard.fds[0]);
-        server = PrivateSystemBus::Connect();
+        server = system->Connect();
         ASSERT_NE(server, nullptr);
         service = std::make_unique<BusService>(server, messages, gains, *posted);
         loop = std::make_unique<BusLoop>(server, *service, messages);
         ASSERT_GE(service->Start(), 0);
         serving = std::thread([this] { loop->Run(); });
 
-        client = PrivateSystemBus::Connect();
+        client = system->Connect();
         ASSERT_NE(client, nullptr);
         instance = DriverInstance::Start(HALVORIN_VENDOR_ID, 401, pointer.fds[0], gains, messages);
         ASSERT_NE(instance, nullptr);
@@ -227,8 +226,8 @@ protected:
         return 0;
     }
 
-    std::unique_ptr<PrivateSystemBus> system;
-    pid_t polkit = -1;
+    std::unique_ptr<PrivateBus> system;
+    ChildProcess* polkit = nullptr;
     Sockets keyboard, pointer;
     AccelerationGains gains;
     HostMessageQueue messages;
@@ -266,7 +265,7 @@ TEST_F(DriverHostBus, UnauthorisedCallersChangeNothing) {
         {"polkit is absent",
          [&] {
              Allow(kAllActions);
-             system->StopMock(polkit);
+             polkit->Stop(SIGTERM);
          }},
     };
     for (const Situation& situation : situations) {
@@ -299,7 +298,7 @@ TEST_F(DriverHostBus, AuthorisedCallsReachTheDriverAndOnlySubscribersHearIt) {
     EXPECT_DOUBLE_EQ(gains.Get(AccelerationGains::Axis::Pointer), 0.25);
 
     // A bystander listening for the signal hears nothing: messages are unicast.
-    sd_bus* bystander = PrivateSystemBus::Connect();
+    sd_bus* bystander = system->Connect();
     ASSERT_GE(sd_bus_add_match(bystander, nullptr,
                                "type='signal',interface='org.halvorin.Driver1.Service'", nullptr,
                                nullptr),
@@ -396,7 +395,7 @@ TEST_F(DriverHostBus, MalformedArgumentsAreRefusedBeforeAnything) {
 
 TEST_F(DriverHostBus, ALeavingClientLetsGoOfWhatItHeld) {
     Authorise();
-    sd_bus* agent = PrivateSystemBus::Connect();
+    sd_bus* agent = system->Connect();
     EXPECT_EQ(Post(agent, NX_FLAGSCHANGED, 0, NX_SHIFTMASK | NX_COMMANDMASK).status,
               kIOReturnSuccess);
     EXPECT_EQ(Post(client, NX_FLAGSCHANGED, 0, NX_SHIFTMASK).status, kIOReturnSuccess);
@@ -442,7 +441,7 @@ TEST_F(DriverHostBus, ASlowCheckHoldsUpOnlyItsCallersLaterCalls) {
     sd_bus_flush(client);
 
     // Another client and the mice go on meanwhile.
-    sd_bus* other = PrivateSystemBus::Connect();
+    sd_bus* other = system->Connect();
     EXPECT_EQ(Post(other, NX_KEYDOWN, 0x01, 0).status, kIOReturnSuccess);
     EXPECT_EQ(WheelOutput(), 120);
     using Events = std::vector<std::array<int, 3>>;
