@@ -119,15 +119,13 @@ protected:
     template <typename... Arguments>
     void Mock(const char* service, const char* path, const char* member, const char* types,
               Arguments... arguments) {
-        BusMessage request =
-            fControl->NewCall(service, path, "org.freedesktop.DBus.Mock", member);
+        BusMessage request = fControl->NewCall(service, path, "org.freedesktop.DBus.Mock", member);
         sd_bus_message_append(request.get(), types, arguments...);
         ASSERT_TRUE(fControl->Call(request.get()));
     }
     std::vector<std::string> OnTestBed() const {
         return {"LD_PRELOAD=libumockdev-preload.so.0",
-                "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0",
-                "UMOCKDEV_DIR=" + fBedRoot};
+                "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0", "UMOCKDEV_DIR=" + fBedRoot};
     }
     void StartHost() {
         fHost = fSystem.StartOnBus({HALVORIN_TEST_BED_HOST, std::to_string(fKeyboard.ends[0]),
@@ -137,11 +135,11 @@ protected:
     }
     void StartAgent() {
         std::vector<std::string> environment = OnTestBed();
-        environment.insert(environment.end(),
-                           {"DBUS_SESSION_BUS_ADDRESS=" + fSession.Address(),
-                            "HOME=" + fHome.Path().string(),
-                            "XDG_DATA_HOME=" + (fHome.Path() / ".local/share").string(),
-                            "XDG_CURRENT_DESKTOP=GNOME"});
+        environment.insert(
+            environment.end(),
+            {"DBUS_SESSION_BUS_ADDRESS=" + fSession.Address(), "HOME=" + fHome.Path().string(),
+             "XDG_DATA_HOME=" + (fHome.Path() / ".local/share").string(),
+             "XDG_CURRENT_DESKTOP=GNOME"});
         fAgent = fSystem.StartOnBus({HALVORIN_AGENT}, false, environment);
     }
     // The mouse's buttons (evdev codes) go down, or up, in one frame.
@@ -216,8 +214,7 @@ protected:
     int fMouse = -1;
 };
 
-const KeyEvents kControlC = {
-    {KEY_LEFTCTRL, 1}, {KEY_C, 1}, {KEY_C, 0}, {KEY_LEFTCTRL, 0}};
+const KeyEvents kControlC = {{KEY_LEFTCTRL, 1}, {KEY_C, 1}, {KEY_C, 0}, {KEY_LEFTCTRL, 0}};
 
 TEST_F(AgentProcessTest, PressesSettingsSleepWakeAndAReturningHost) {
     StartAgent();

@@ -27,8 +27,7 @@ int main(int argc, char** argv) {
     platform::InstallLogBackend(std::make_unique<platform::LinuxLogBackend>());
     InheritedDescriptor keyboard(std::atoi(argv[1]));
     const int pointer = std::atoi(argv[2]);
-    return platform::RunDriverHost(
-        {keyboard, [pointer](const std::string&) {
-             return std::make_unique<InheritedDescriptor>(pointer);
-         }});
+    return platform::RunDriverHost({keyboard, [pointer](const std::string&) {
+                                        return std::make_unique<InheritedDescriptor>(pointer);
+                                    }});
 }

@@ -146,8 +146,11 @@ PrivateBus::~PrivateBus() {
 
 ChildProcess* PrivateBus::StartTemplate(const std::string& templateName,
                                         const std::string& busName) {
-    fTemplates.push_back(StartOnBus(
-        {"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", templateName}, false));
+    // Their log of calls goes to the bus's folder, out of the test output.
+    fTemplates.push_back(
+        StartOnBus({"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", templateName,
+                    "--logfile", fFolder + "/" + templateName + ".log"},
+                   false));
     return WaitForName(busName) ? fTemplates.back().get() : nullptr;
 }
 

@@ -82,8 +82,8 @@ std::string AddFakeMouse(UMockdevTestbed* testbed, int n, const char* vendor, co
     std::ofstream(recording) << events;
     const bool added =
         umockdev_testbed_load_ioctl(testbed, devnode.c_str(), ioctls.c_str(), &error) &&
-        (events.empty() || umockdev_testbed_load_evemu_events(testbed, devnode.c_str(),
-                                                              recording.c_str(), &error));
+        (events.empty() ||
+         umockdev_testbed_load_evemu_events(testbed, devnode.c_str(), recording.c_str(), &error));
     if (error != nullptr) {
         g_printerr("fake mouse: %s\n", error->message);
         g_error_free(error);

@@ -15,8 +15,9 @@ int main() {
     auto keyboard =
         UinputDevice::Create(UinputDevice::Kind::Keyboard, "Halvorin virtual keyboard", "keyboard");
     if (keyboard == nullptr) {
-        SystemLog(std::string("Cannot create the virtual keyboard (is the uinput module loaded?): ") +
-                  std::strerror(errno));
+        SystemLog(
+            std::string("Cannot create the virtual keyboard (is the uinput module loaded?): ") +
+            std::strerror(errno));
         return 1;
     }
     return RunDriverHost({*keyboard, CreateUinputPointer});
