@@ -5,6 +5,7 @@
 #include <string>
 
 #include "PropertyList.h"
+#include "VirtualKeyCodes.h"
 
 // A button function: the row of the catalogue, 0 to 41. The number used in
 // memory, in the pane's menus, by the agent and by the driver.
@@ -34,10 +35,10 @@ enum : ButtonMappingType {
 };
 
 // Device-independent modifier bits of key events.
-inline constexpr std::uint32_t kShiftModifierFlag = 0x20000;
-inline constexpr std::uint32_t kControlModifierFlag = 0x40000;
-inline constexpr std::uint32_t kOptionModifierFlag = 0x80000;
-inline constexpr std::uint32_t kCommandModifierFlag = 0x100000;
+inline constexpr std::uint32_t kShiftModifierFlag = platform::kModifierFlagShift;
+inline constexpr std::uint32_t kControlModifierFlag = platform::kModifierFlagControl;
+inline constexpr std::uint32_t kOptionModifierFlag = platform::kModifierFlagOption;
+inline constexpr std::uint32_t kCommandModifierFlag = platform::kModifierFlagCommand;
 
 // Keys of a mapping's dictionary form.
 inline constexpr const char* kMappingIdKey = "kMappingIdKey";

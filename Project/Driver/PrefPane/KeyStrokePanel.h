@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "KeyEventFilter.h"
+#include "VirtualKeyCodes.h"
 
 class QLineEdit;
 
@@ -25,11 +26,11 @@ struct AKeyEvent {
 };
 
 // Modifier bits of the flag word.
-inline constexpr std::uint32_t kShiftKeyMask = 0x20000;
-inline constexpr std::uint32_t kControlKeyMask = 0x40000;
-inline constexpr std::uint32_t kOptionKeyMask = 0x80000;
-inline constexpr std::uint32_t kCommandKeyMask = 0x100000;
-inline constexpr std::uint32_t kFunctionKeyMask = 0x800000;
+inline constexpr std::uint32_t kShiftKeyMask = platform::kModifierFlagShift;
+inline constexpr std::uint32_t kControlKeyMask = platform::kModifierFlagControl;
+inline constexpr std::uint32_t kOptionKeyMask = platform::kModifierFlagOption;
+inline constexpr std::uint32_t kCommandKeyMask = platform::kModifierFlagCommand;
+inline constexpr std::uint32_t kFunctionKeyMask = platform::kModifierFlagFunction;
 
 // The keystroke recording sheet. It shows the recording (T) in its field and
 // keeps, per key, the entry "name,key code,flags" that the agent replays (K).

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "IOKitTypes.h"
+#include "VirtualKeyCodes.h"
 
 namespace platform {
 
@@ -20,11 +21,11 @@ inline constexpr std::uint32_t NX_KEYUP = 11;
 inline constexpr std::uint32_t NX_FLAGSCHANGED = 12;
 
 // Modifier flag bits.
-inline constexpr std::uint32_t NX_SHIFTMASK = 0x20000;
-inline constexpr std::uint32_t NX_CONTROLMASK = 0x40000;
-inline constexpr std::uint32_t NX_ALTERNATEMASK = 0x80000;
-inline constexpr std::uint32_t NX_COMMANDMASK = 0x100000;
-inline constexpr std::uint32_t NX_SECONDARYFNMASK = 0x800000;
+inline constexpr std::uint32_t NX_SHIFTMASK = kModifierFlagShift;
+inline constexpr std::uint32_t NX_CONTROLMASK = kModifierFlagControl;
+inline constexpr std::uint32_t NX_ALTERNATEMASK = kModifierFlagOption;
+inline constexpr std::uint32_t NX_COMMANDMASK = kModifierFlagCommand;
+inline constexpr std::uint32_t NX_SECONDARYFNMASK = kModifierFlagFunction;
 
 // Post option: the event's flags become the global modifier state.
 inline constexpr IOOptionBits kIOHIDSetGlobalEventFlags = 1;

@@ -127,7 +127,8 @@ enum : std::uint16_t {
     kVK_PrintScreen = 0x7F,
 };
 
-// Modifier bits of an event's flag word.
+// Modifier bits of an event's flag word: one word shared by every layer, so
+// each layer's named masks are these bits.
 inline constexpr std::uint32_t kModifierFlagCapsLock = 0x10000;
 inline constexpr std::uint32_t kModifierFlagShift = 0x20000;
 inline constexpr std::uint32_t kModifierFlagControl = 0x40000;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "RunLoop.h"
+#include "VirtualKeyCodes.h"
 
 namespace platform {
 
@@ -25,10 +26,10 @@ constexpr CGEventMask CGEventMaskBit(CGEventType type) {
     return CGEventMask{1} << type;
 }
 
-inline constexpr CGEventFlags kCGEventFlagMaskShift = 0x20000;
-inline constexpr CGEventFlags kCGEventFlagMaskControl = 0x40000;
-inline constexpr CGEventFlags kCGEventFlagMaskAlternate = 0x80000;
-inline constexpr CGEventFlags kCGEventFlagMaskCommand = 0x100000;
+inline constexpr CGEventFlags kCGEventFlagMaskShift = kModifierFlagShift;
+inline constexpr CGEventFlags kCGEventFlagMaskControl = kModifierFlagControl;
+inline constexpr CGEventFlags kCGEventFlagMaskAlternate = kModifierFlagOption;
+inline constexpr CGEventFlags kCGEventFlagMaskCommand = kModifierFlagCommand;
 
 enum CGEventTapLocation {
     kCGHIDEventTap = 0,
