@@ -1,6 +1,7 @@
 // Preferences [--quit-after-first-paint]
 // Loads the Halvorin mouse pane and shows it in a window. With the option the
 // window closes as soon as it has been painted once (for start-up timing).
+// SIGTERM, SIGINT and SIGHUP close it as well, writing the settings.
 
 #include <QApplication>
 #include <QDir>
@@ -14,6 +15,7 @@
 
 #include "PreferencePane.h"
 #include "PreferencesWindow.h"
+#include "TerminationSignals.h"
 
 namespace {
 
@@ -30,10 +32,14 @@ QString PanePath() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    BlockTerminationSignals();
     const bool quitAfterFirstPaint =
         argc > 1 && std::strcmp(argv[1], "--quit-after-first-paint") == 0;
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("halvorin-preferences"));
+    if (!CloseWindowsOnTerminationSignals()) {
+        std::fprintf(stderr, "Preferences: a termination signal will not save the settings\n");
+    }
 
     QPluginLoader loader(PanePath());
     auto* bundle = qobject_cast<PreferencePaneBundle*>(loader.instance());
