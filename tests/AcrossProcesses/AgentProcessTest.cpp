@@ -176,16 +176,27 @@ protected:
             kPrefChangeObject, &dictionary, true);
     }
 
-    // A field of /proc/<agent>/status, such as "VmRSS" (kB) or
-    // "voluntary_ctxt_switches".
-    long AgentStatus(const std::string& field) {
-        std::ifstream status("/proc/" + std::to_string(fAgent->Pid()) + "/status");
+    // A field of a status file under /proc, such as "VmRSS" (kB).
+    static long Status(const std::filesystem::path& file, const std::string& field) {
+        std::ifstream status(file);
         for (std::string line; std::getline(status, line);) {
             if (line.rfind(field + ":", 0) == 0) {
                 return std::stol(line.substr(field.size() + 1));
             }
         }
         return -1;
+    }
+    static std::filesystem::path ProcessFolder(const ChildProcess& process) {
+        return "/proc/" + std::to_string(process.Pid());
+    }
+    // How often the process's threads have slept and woken up so far.
+    static long WakeUps(const ChildProcess& process) {
+        long sum = 0;
+        for (const auto& task :
+             std::filesystem::directory_iterator(ProcessFolder(process) / "task")) {
+            sum += Status(task.path() / "status", "voluntary_ctxt_switches");
+        }
+        return sum;
     }
     std::uint32_t SleepInhibitors() {
         BusMessage request = fControl->NewCall("org.freedesktop.login1", kLogindPath,
@@ -220,15 +231,20 @@ TEST_F(AgentProcessTest, PressesSettingsSleepWakeAndAReturningHost) {
     StartAgent();
     ASSERT_TRUE(PaneSees("DeviceAttached"));
 
-    // Idle, once the host has answered its start, the agent does not wake up.
-    long switches = AgentStatus("voluntary_ctxt_switches");
+    // Idle, once the host has answered the agent's start, neither the agent
+    // nor the host (bus side and event side) wakes up.
+    const auto wakeUps = [&] { return WakeUps(*fAgent) + WakeUps(*fHost); };
+    long switches = wakeUps();
     EXPECT_TRUE(WaitUntil(
         [&] {
             std::this_thread::sleep_for(300ms);
-            return std::exchange(switches, AgentStatus("voluntary_ctxt_switches")) == switches;
+            return std::exchange(switches, wakeUps()) == switches;
         },
         [] {}, 3s));
-    RecordProperty("IdleResidentKilobytes", std::to_string(AgentStatus("VmRSS")));
+    RecordProperty("IdleResidentKilobytes",
+                   std::to_string(Status(ProcessFolder(*fAgent) / "status", "VmRSS")));
+    RecordProperty("IdleHostResidentKilobytes",
+                   std::to_string(Status(ProcessFolder(*fHost) / "status", "VmRSS")));
     EXPECT_EQ(SleepInhibitors(), 1u);
 
     // The pane's settings reach the driver: the left button right-clicks (seen
