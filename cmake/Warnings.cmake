@@ -35,7 +35,8 @@ endif()
 # seeded from fuzz/seeds/<name>/ when that folder exists.
 function(halvorin_add_fuzzer name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
-  add_executable(fuzz_${name} ${ARG_SOURCES})
+  add_executable(fuzz_${name} ${ARG_SOURCES}
+    "${CMAKE_SOURCE_DIR}/fuzz/Support/ShortAllocationStacks.cpp")
   target_link_libraries(fuzz_${name} PRIVATE ${ARG_LIBRARIES})
   target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
   set_target_properties(fuzz_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/fuzzers")

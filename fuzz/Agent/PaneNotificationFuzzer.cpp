@@ -74,11 +74,6 @@ void ResetAgent(platform::SimulatedMachine& machine, platform::MouseId mouse) {
 
 }  // namespace
 
-// The agent allocates on every step, and recording a full stack for each
-// allocation took a sixth of the run; four frames still name the allocating
-// code in a report, and what is detected does not change.
-extern "C" const char* __asan_default_options() { return "malloc_context_size=4"; }
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     platform::SimulatedMachine& machine = Machine();
     FuzzedDataProvider input(data, size);
