@@ -2,12 +2,16 @@
 // leaves a complete record with sensitivities in range; what is then written
 // loads back to an equal record and is written again byte for byte.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
+#include <string>
 
 #include "AtomicFile.h"
 #include "SettingsFile.h"
@@ -22,9 +26,34 @@ void Require(bool condition, const char* what) {
     }
 }
 
+// Whole-file reads and writes with one call each: a stream's buffer and a
+// character-by-character copy took an eighth of every run.
 std::string Contents(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    Require(descriptor >= 0, "settings file missing after a write");
+    struct stat status {};
+    Require(fstat(descriptor, &status) == 0, "settings file cannot be examined");
+    std::string contents(static_cast<std::size_t>(status.st_size), '\0');
+    std::size_t got = 0;
+    while (got < contents.size()) {
+        const ssize_t r = read(descriptor, contents.data() + got, contents.size() - got);
+        if (r <= 0) break;
+        got += static_cast<std::size_t>(r);
+    }
+    close(descriptor);
+    contents.resize(got);
+    return contents;
+}
+
+void Replace(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size) {
+    const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    Require(descriptor >= 0, "settings file cannot be created");
+    for (std::size_t written = 0; written < size;) {
+        const ssize_t r = write(descriptor, data + written, size - written);
+        Require(r > 0, "settings file cannot be written");
+        written += static_cast<std::size_t>(r);
+    }
+    close(descriptor);
 }
 
 // One home for the whole run, in memory when the system has a memory file
@@ -60,8 +89,7 @@ void RequireCompleteRecord(const ASettingsFile& file) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::filesystem::path& path = SettingsPath();
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    Replace(path, data, size);
 
     ASettingsFile loaded;
     RequireCompleteRecord(loaded);
