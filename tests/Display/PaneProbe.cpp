@@ -18,6 +18,7 @@
 #include <QLocalSocket>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QWindow>
 
 namespace {
 
@@ -96,6 +97,10 @@ QString Answer(const QString& question) {
     QWidget* widget = Named(words.value(1));
     if (widget == nullptr) return QStringLiteral("?");
     if (verb == QLatin1String("visible")) return widget->isVisible() ? "1" : "0";
+    if (verb == QLatin1String("exposed")) {  // the display server shows its window
+        const QWindow* window = widget->window()->windowHandle();
+        return window != nullptr && window->isExposed() ? "1" : "0";
+    }
     if (verb == QLatin1String("text")) return Text(widget);
     if (verb == QLatin1String("center")) return NativePoint(widget, widget->rect().center());
     if (verb == QLatin1String("window")) return QString::number(widget->window()->winId());

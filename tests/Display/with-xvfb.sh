@@ -13,4 +13,4 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 [ -s "$folder/display" ] || { echo "FAIL: Xvfb did not start" >&2; cat "$folder/log" >&2; exit 1; }
-DISPLAY=:$(cat "$folder/display") "$@"
+DISPLAY=:$(cat "$folder/display") "$@" || { status=$?; echo "--- the server's log:" >&2; cat "$folder/log" >&2; exit $status; }
