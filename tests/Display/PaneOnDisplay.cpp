@@ -87,31 +87,38 @@ bool PaneOnDisplay::WaitFor(const std::string& question, const std::string& expe
 }
 
 bool PaneOnDisplay::AnswerAsAgent(bool isTarn) {
+    return WaitForPaneStarted() && PostAsAgent(kDeviceAttachedNotification, isTarn) &&
+           WaitFor("visible fTabView", "1");
+}
+
+bool PaneOnDisplay::WaitForPaneStarted() {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    bool started = false;
-    while (!started && std::chrono::steady_clock::now() < end) {
+    while (std::chrono::steady_clock::now() < end) {
         sd_bus_message* message = nullptr;
         if (sd_bus_process(fAgent, &message) > 0 && message != nullptr) {
             const auto notification = platform::ReadNotification(message);
-            started = notification && notification->name == kPrefPaneStartedNotification;
+            sd_bus_message_unref(message);
+            if (notification && notification->name == kPrefPaneStartedNotification) return true;
         } else {
             sd_bus_wait(fAgent, 100000);
         }
-        sd_bus_message_unref(message);
     }
-    if (!started) return false;
+    return false;
+}
+
+bool PaneOnDisplay::PostAsAgent(const char* name, bool isTarn) {
+    platform::DistributedNotification notification{name, std::nullopt, std::nullopt, false};
+    if (std::string(name) == kDeviceAttachedNotification) {
+        notification.userInfo = platform::PropertyList(platform::PropertyList::Dictionary{
+            {kIsTarnKey, platform::PropertyList::MakeBoolean(isTarn)}});
+    }
     sd_bus_message* signal = nullptr;
     sd_bus_message_new_signal(fAgent, &signal, platform::kNotificationsPath,
                               platform::kNotificationsInterface, platform::kNotificationSignal);
-    const platform::DistributedNotification attached{
-        kDeviceAttachedNotification, std::nullopt,
-        platform::PropertyList(platform::PropertyList::Dictionary{
-            {kIsTarnKey, platform::PropertyList::MakeBoolean(isTarn)}}),
-        false};
-    const bool sent = platform::AppendNotification(signal, attached) >= 0 &&
+    const bool sent = platform::AppendNotification(signal, notification) >= 0 &&
                       sd_bus_send(fAgent, signal, nullptr) >= 0 && sd_bus_flush(fAgent) >= 0;
     sd_bus_message_unref(signal);
-    return sent && WaitFor("visible fTabView", "1");
+    return sent;
 }
 
 bool PaneOnDisplay::Ended(std::chrono::milliseconds timeout) {

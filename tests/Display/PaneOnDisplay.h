@@ -29,6 +29,9 @@ public:
     // As the agent: waits for the pane's "PrefPaneStarted", answers
     // "DeviceAttached" and waits until the settings tabs show.
     bool AnswerAsAgent(bool isTarn = false);
+    bool WaitForPaneStarted();
+    // Posts the agent's "DeviceAttached" (with "IsTarn") or "NoDevicesAttached".
+    bool PostAsAgent(const char* name, bool isTarn = false);
     // Whether the host ended within the time.
     bool Ended(std::chrono::milliseconds timeout);
 

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "PaneAgentNotifications.h"
 #include "PaneOnDisplay.h"
 #include "XDisplay.h"
 
@@ -106,8 +107,16 @@ TEST_F(PreferencesOnX, WindowMapsPaintsAndTabReachesEveryControlUnclipped) {
     std::this_thread::sleep_for(300ms);  // the first paint
     Shoot(window, "Searching");
     EXPECT_EQ("-", fPane.Ask("clipped"));
+    ASSERT_TRUE(fPane.WaitForPaneStarted());
+    ASSERT_TRUE(fPane.PostAsAgent(kNoDevicesAttachedNotification));
+    ASSERT_TRUE(fPane.WaitFor("visible fNoDevicesLabel", "1"));
+    std::this_thread::sleep_for(200ms);
+    Shoot(window, "NoDevices");
+    EXPECT_EQ("-", fPane.Ask("clipped"));
 
-    ASSERT_TRUE(fPane.AnswerAsAgent());
+    ASSERT_TRUE(fPane.PostAsAgent(kDeviceAttachedNotification));
+    ASSERT_TRUE(fPane.WaitFor("visible fTabView", "1"));
+    std::this_thread::sleep_for(200ms);
     Shoot(window, "Sensitivity");
     EXPECT_EQ("-", fPane.Ask("clipped"));
     const std::set<std::string> sensitivity = TabRound();
@@ -135,6 +144,12 @@ TEST_F(PreferencesOnX, WindowMapsPaintsAndTabReachesEveryControlUnclipped) {
           "fSecondaryButton4MappingChooser", "fRestoreDefaultsButton"}) {
         EXPECT_TRUE(buttons.count(control)) << control << " not in " << Joined(buttons);
     }
+
+    ASSERT_TRUE(fPane.PostAsAgent(kDeviceAttachedNotification, true));
+    ASSERT_TRUE(fPane.WaitFor("visible fButton6MappingChooser", "0"));
+    std::this_thread::sleep_for(200ms);
+    Shoot(window, "ButtonsTarn");
+    EXPECT_EQ("-", fPane.Ask("clipped"));
 }
 
 TEST_F(PreferencesOnX, MenusChooseByClickAndKeyNotByWheelAndClosingWritesTheFile) {
@@ -186,6 +201,7 @@ TEST_F(PreferencesOnX, RecordingSheetTakesRealKeysUnderItsGrabAndLetsGo) {
     ASSERT_TRUE(fPane.WaitFor("text KeyStrokePanel/fMacroInputField", "Cmd+c  Return "));
     EXPECT_FALSE(fDisplay.OwnWindowGotKey(0ms));
     Shoot(Window("KeyStrokePanel"), "Recording");
+    EXPECT_EQ("-", fPane.Ask("clipped"));
 
     Click("KeyStrokePanel/fOkButton");
     ASSERT_TRUE(fPane.WaitFor("visible KeyStrokePanel", "0"));
