@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QImage>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <utility>
@@ -50,6 +52,21 @@ protected:
         return false;
     }
 
+    // What the compositor shows (weston-screenshooter, as weston --debug
+    // allows), kept under the build tree; the top panel with its clock is
+    // cut off.
+    QImage Shoot(const std::string& state) {
+        const std::filesystem::path folder = HALVORIN_SCREENSHOTS;
+        std::filesystem::create_directories(folder);
+        const std::string command = "cd '" + folder.string() +
+                                    "' && rm -f wayland-screenshot-*.png && weston-screenshooter && "
+                                    "mv wayland-screenshot-*.png '" + state + ".png'";
+        EXPECT_EQ(0, std::system(command.c_str())) << state;
+        const QImage screen(QString::fromStdString((folder / (state + ".png")).string()));
+        return screen.copy(0, kPanelHeight, screen.width(), screen.height() - kPanelHeight);
+    }
+
+    static constexpr int kPanelHeight = 40;
     PaneOnDisplay fPane;
 };
 
@@ -70,11 +87,17 @@ TEST_F(PreferencesOnWeston, ShowsItsWindowAndTheSheetTakesKeysWhileFocused) {
     Chord({kReturn});
     ASSERT_TRUE(fPane.WaitFor("visible KeyStrokePanel", "1"));
     ASSERT_TRUE(fPane.WaitFor("exposed KeyStrokePanel", "1"));
+    std::this_thread::sleep_for(300ms);
+    const QImage empty = Shoot("Recording-empty");
 
     Chord({kLeftMeta, kC});
     Chord({kReturn});
     EXPECT_TRUE(fPane.WaitFor("text KeyStrokePanel/fMacroInputField", "Cmd+c  Return "))
         << fPane.Ask("text KeyStrokePanel/fMacroInputField");
+    std::this_thread::sleep_for(300ms);
+    const QImage recorded = Shoot("Recording");
+    EXPECT_FALSE(recorded.isNull());
+    EXPECT_NE(empty, recorded) << "the compositor does not show what the sheet paints";
 }
 
 }  // namespace

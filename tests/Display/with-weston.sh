@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs a program as a client of a private weston on its headless backend, with
 # the test module's keyboard fed from the FIFO named in HALVORIN_WESTON_KEYS,
-# and stops the compositor after it.
+# and stops the compositor after it. The pixman renderer and --debug let
+# weston-screenshooter read the screen.
 # Usage: with-weston.sh <weston-keys module> <program> [arguments...]
 set -eu
 command -v weston >/dev/null || { echo "FAIL: weston is not installed (scripts/bootstrap.sh)" >&2; exit 1; }
@@ -12,7 +13,7 @@ chmod 700 "$folder"
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -rf "$folder"' EXIT
 mkfifo "$folder/keys"
 export XDG_RUNTIME_DIR="$folder" WAYLAND_DISPLAY=wayland-test HALVORIN_WESTON_KEYS="$folder/keys"
-weston --backend=headless-backend.so --socket=wayland-test --idle-time=0 \
+weston --backend=headless-backend.so --use-pixman --debug --socket=wayland-test --idle-time=0 \
     --modules="$module" --log="$folder/log" &
 server=$!
 for _ in $(seq 100); do
