@@ -146,8 +146,8 @@ class PaneProbePlugin : public QGenericPlugin {
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "PaneProbe.json")
 
 public:
-    QObject* create(const QString&, const QString& specification) override {
-        return new PaneProbe(specification);
+    QObject* create(const QString&, const QString& socketPath) override {
+        return new PaneProbe(socketPath);
     }
 };
 
