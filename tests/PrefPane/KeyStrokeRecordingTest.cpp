@@ -48,7 +48,7 @@ protected:
     AKeyStrokePanelController& Controller() { return *fPane->fKeyStrokePanelController; }
     void Play(const std::vector<Step>& steps) {
         for (const Step& step : steps) {
-            const AKeyEvent event{step.keyCode, step.flags, QString::fromLatin1(step.characters),
+            const AKeyEvent event{step.keyCode, step.flags, step.characters,
                                   step.kind == Step::Repeat};
             switch (step.kind) {
                 case Step::Flags:
