@@ -7,6 +7,7 @@
 #include <umockdev.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -320,6 +321,57 @@ TEST_F(AgentProcessTest, AKilledAgentLeavesNoModifierHeld) {
         [] {}));
     fAgent->Stop(SIGKILL);
     EXPECT_EQ(fKeyboard.Keys(1), (KeyEvents{{KEY_LEFTSHIFT, 0}}));
+}
+
+// The command-line client beside the pane's side: it sees the host's mouse
+// and the agent, its change reaches the agent at once, and its monitor shows
+// what the button sends.
+TEST_F(AgentProcessTest, CommandLineClientSeesTheSuiteAndChangesAButtonAtOnce) {
+    StartAgent();
+    ASSERT_TRUE(PaneSees("DeviceAttached"));
+    const auto ctl = [&](std::vector<std::string> words) {
+        words.insert(words.begin(), HALVORIN_CTL);
+        return RunProgram(words, {}, [&] {
+            fPaneBus->Dispatch();
+            platform::CFRunLoopGetCurrent()->RunUntilIdle();
+        });
+    };
+    const ProgramRun status = ctl({"status"});
+    EXPECT_EQ(status.status, 0) << status.errors;
+    for (const std::string& line :
+         {std::string("driver host: running (org.halvorin.Driver1)\n"),
+          "  mouse: Halvorin Orvandel, product 401, vendor " + std::to_string(kVendorId),
+          std::string("agent: running in this session, a mouse attached\n")}) {
+        EXPECT_NE(status.output.find(line), std::string::npos) << status.output;
+    }
+
+    auto monitor = fSystem.StartOnBus({HALVORIN_CTL, "monitor"});
+    const std::string followed = monitor->ReadLine(10s);
+    EXPECT_EQ(followed.rfind("mouse instance=", 0), 0u) << followed;
+    const std::string mouse = followed.substr(std::string("mouse ").size());
+
+    const ProgramRun set = ctl({"set", "button", "4", "Copy"});
+    EXPECT_EQ(set.status, 0) << set.errors;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            Click(BTN_EXTRA);
+            return fKeyboard.Keys(4, 200ms) == kControlC;
+        },
+        [] {}));
+    std::vector<std::string> lines;
+    for (std::string line; (line = monitor->ReadLine(2s)) != "";) {
+        lines.push_back(line);
+        if (line == "message " + mouse + " type=0xff released") break;
+    }
+    const auto saw = [&](const std::string& start) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& line) { return line.rfind(start, 0) == 0; });
+    };
+    EXPECT_TRUE(saw("notification name=HalvorinAgent object=PrefChange userInfo={")) << lines[0];
+    EXPECT_TRUE(saw("message " + mouse + " type=0x10 button=4"));
+    EXPECT_TRUE(saw("message " + mouse + " type=0xff released"));
+    const int ended = monitor->Stop(SIGINT);
+    EXPECT_TRUE(WIFEXITED(ended) && WEXITSTATUS(ended) == 0) << ended;
 }
 
 }  // namespace
