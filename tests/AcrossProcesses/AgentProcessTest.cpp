@@ -370,6 +370,22 @@ TEST_F(AgentProcessTest, CommandLineClientSeesTheSuiteAndChangesAButtonAtOnce) {
     EXPECT_TRUE(saw("notification name=HalvorinAgent object=PrefChange userInfo={")) << lines[0];
     EXPECT_TRUE(saw("message " + mouse + " type=0x10 button=4"));
     EXPECT_TRUE(saw("message " + mouse + " type=0xff released"));
+
+    // A host that goes and comes back is followed again (the agent's
+    // notifications come in between).
+    const auto next = [&](const std::string& start) {
+        std::string line;
+        while ((line = monitor->ReadLine(10s)).rfind("notification ", 0) == 0) {
+        }
+        return line.rfind(start, 0) == 0 ? start : line;
+    };
+    fHost->Stop(SIGKILL);
+    EXPECT_EQ(next("message " + mouse + " type=0xe0000010 gone"),
+              "message " + mouse + " type=0xe0000010 gone");
+    EXPECT_EQ(next("host gone"), "host gone");
+    StartHost();
+    EXPECT_EQ(next("host serving"), "host serving");
+    EXPECT_EQ(next("mouse instance="), "mouse instance=");
     const int ended = monitor->Stop(SIGINT);
     EXPECT_TRUE(WIFEXITED(ended) && WEXITSTATUS(ended) == 0) << ended;
 }
