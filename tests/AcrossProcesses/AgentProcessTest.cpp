@@ -42,6 +42,8 @@ void PaneObserver(platform::CFNotificationCenterRef, void*, const char* name, co
     gPaneSaw.emplace_back(name);
 }
 
+const KeyEvents kControlC = {{KEY_LEFTCTRL, 1}, {KEY_C, 1}, {KEY_C, 0}, {KEY_LEFTCTRL, 0}};
+
 // A socket pair standing in for a uinput device: the host writes to the end
 // its process inherits, the test reads the other.
 struct DeviceSocket {
@@ -157,6 +159,11 @@ protected:
         Buttons({code}, 1);
         Buttons({code}, 0);
     }
+    // Clicks the extra button (button 4); whether that typed Ctrl+C.
+    bool ClickCopies() {
+        Click(BTN_EXTRA);
+        return fKeyboard.Keys(4, 200ms) == kControlC;
+    }
     void PrepareForSleep(bool start) {
         Mock("org.freedesktop.login1", kLogindPath, "EmitSignal", "sssav",
              "org.freedesktop.login1.Manager", "PrepareForSleep", "b", 1, "b", start ? 1 : 0);
@@ -226,8 +233,6 @@ protected:
     int fMouse = -1;
 };
 
-const KeyEvents kControlC = {{KEY_LEFTCTRL, 1}, {KEY_C, 1}, {KEY_C, 0}, {KEY_LEFTCTRL, 0}};
-
 TEST_F(AgentProcessTest, PressesSettingsSleepWakeAndAReturningHost) {
     StartAgent();
     ASSERT_TRUE(PaneSees("DeviceAttached"));
@@ -286,12 +291,7 @@ TEST_F(AgentProcessTest, PressesSettingsSleepWakeAndAReturningHost) {
     gPaneSaw.clear();
     StartHost();
     ASSERT_TRUE(PaneSees("DeviceAttached"));
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            Click(BTN_EXTRA);
-            return fKeyboard.Keys(4, 200ms) == kControlC;
-        },
-        [] {}));
+    EXPECT_TRUE(WaitUntil([&] { return ClickCopies(); }, [] {}));
 
     // Stopping the service is the interrupt: the agent ends at once, cleanly.
     EXPECT_TRUE(fAgent->IsRunning());
@@ -352,12 +352,7 @@ TEST_F(AgentProcessTest, CommandLineClientSeesTheSuiteAndChangesAButtonAtOnce) {
 
     const ProgramRun set = ctl({"set", "button", "4", "Copy"});
     EXPECT_EQ(set.status, 0) << set.errors;
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            Click(BTN_EXTRA);
-            return fKeyboard.Keys(4, 200ms) == kControlC;
-        },
-        [] {}));
+    EXPECT_TRUE(WaitUntil([&] { return ClickCopies(); }, [] {}));
     std::vector<std::string> lines;
     for (std::string line; (line = monitor->ReadLine(2s)) != "";) {
         lines.push_back(line);

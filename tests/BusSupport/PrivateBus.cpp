@@ -30,6 +30,26 @@ std::string ConfigText(const std::string& folder, const std::string& policyFile)
            "</busconfig>\n";
 }
 
+// In a forked child: ends with the parent, takes the environment additions
+// and becomes the program.
+[[noreturn]] void BecomeProgram(pid_t parent, const std::vector<std::string>& arguments,
+                                const std::vector<std::string>& environment) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) {
+        _exit(127);
+    }
+    for (const std::string& entry : environment) {
+        putenv(const_cast<char*>(entry.c_str()));
+    }
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+}
+
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
@@ -41,23 +61,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
     const pid_t parent = getpid();
     fPid = fork();
     if (fPid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent) {
-            _exit(127);
-        }
         if (captureOutput) {
             dup2(pipeEnds[1], STDOUT_FILENO);
         }
-        for (const std::string& entry : environment) {
-            putenv(const_cast<char*>(entry.c_str()));
-        }
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
+        BecomeProgram(parent, arguments, environment);
     }
     if (captureOutput) {
         close(pipeEnds[1]);
@@ -228,22 +235,9 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments,
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent) {
-            _exit(127);
-        }
         dup2(output[1], STDOUT_FILENO);
         dup2(errors[1], STDERR_FILENO);
-        for (const std::string& entry : environment) {
-            putenv(const_cast<char*>(entry.c_str()));
-        }
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
+        BecomeProgram(parent, arguments, environment);
     }
     close(output[1]);
     close(errors[1]);
