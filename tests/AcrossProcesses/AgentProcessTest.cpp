@@ -353,34 +353,27 @@ TEST_F(AgentProcessTest, CommandLineClientSeesTheSuiteAndChangesAButtonAtOnce) {
     const ProgramRun set = ctl({"set", "button", "4", "Copy"});
     EXPECT_EQ(set.status, 0) << set.errors;
     EXPECT_TRUE(WaitUntil([&] { return ClickCopies(); }, [] {}));
-    std::vector<std::string> lines;
-    for (std::string line; (line = monitor->ReadLine(2s)) != "";) {
-        lines.push_back(line);
-        if (line == "message " + mouse + " type=0xff released") break;
-    }
-    const auto saw = [&](const std::string& start) {
-        return std::any_of(lines.begin(), lines.end(),
-                           [&](const std::string& line) { return line.rfind(start, 0) == 0; });
-    };
-    EXPECT_TRUE(saw("notification name=HalvorinAgent object=PrefChange userInfo={")) << lines[0];
-    EXPECT_TRUE(saw("message " + mouse + " type=0x10 button=4"));
-    EXPECT_TRUE(saw("message " + mouse + " type=0xff released"));
-
-    // A host that goes and comes back is followed again (the agent's
-    // notifications come in between).
-    const auto next = [&](const std::string& start) {
-        std::string line;
-        while ((line = monitor->ReadLine(10s)).rfind("notification ", 0) == 0) {
+    // The monitor's lines, skipping others (the agent's notifications, the
+    // clicks of the loop above), until one that starts so; none in time: false.
+    const auto comes = [&](const std::string& start) {
+        for (std::string line; !(line = monitor->ReadLine(10s)).empty();) {
+            if (line.rfind(start, 0) == 0) return true;
         }
-        return line.rfind(start, 0) == 0 ? start : line;
+        return false;
     };
+    // The notification and the messages come on two buses, in either order.
+    EXPECT_TRUE(comes("notification name=HalvorinAgent object=PrefChange userInfo={"));
+    Click(BTN_EXTRA);
+    EXPECT_TRUE(comes("message " + mouse + " type=0x10 button=4"));
+    EXPECT_TRUE(comes("message " + mouse + " type=0xff released"));
+
+    // A host that goes and comes back is followed again.
     fHost->Stop(SIGKILL);
-    EXPECT_EQ(next("message " + mouse + " type=0xe0000010 gone"),
-              "message " + mouse + " type=0xe0000010 gone");
-    EXPECT_EQ(next("host gone"), "host gone");
+    EXPECT_TRUE(comes("message " + mouse + " type=0xe0000010 gone"));
+    EXPECT_TRUE(comes("host gone"));
     StartHost();
-    EXPECT_EQ(next("host serving"), "host serving");
-    EXPECT_EQ(next("mouse instance="), "mouse instance=");
+    EXPECT_TRUE(comes("host serving"));
+    EXPECT_TRUE(comes("mouse instance="));
     const int ended = monitor->Stop(SIGINT);
     EXPECT_TRUE(WIFEXITED(ended) && WEXITSTATUS(ended) == 0) << ended;
 }
