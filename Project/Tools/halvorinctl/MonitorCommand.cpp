@@ -143,6 +143,11 @@ int MonitorCommand(const CtlCommandLine& line) {
     if (!backends.HasSessionBus() && backends.Registry() == nullptr) {
         throw CtlError(kExitError, "neither the session bus nor the system bus is in reach");
     }
+    if (!backends.HasSessionBus() || backends.Registry() == nullptr) {
+        std::fprintf(stderr, "halvorinctl: no %s bus, so no %s\n",
+                     backends.HasSessionBus() ? "system" : "session",
+                     backends.HasSessionBus() ? "button messages" : "notifications");
+    }
     platform::InstallSignalHandler(SIGINT, Interrupted);
     platform::InstallSignalHandler(SIGTERM, Interrupted);
     if (backends.HasSessionBus()) {

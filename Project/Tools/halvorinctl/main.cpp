@@ -87,6 +87,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "halvorinctl: %s: %s\n", error.reason().c_str(),
                      error.cause().message().c_str());
         status = kExitError;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "halvorinctl: %s\n", error.what());
+        status = kExitError;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "halvorinctl: cannot write to standard output\n");
