@@ -263,7 +263,10 @@ void AButtonMappingPaneController::KeepUnshownButton5Mapping() {
 }
 
 bool AButtonMappingPaneController::IsFullMenu(std::uint32_t buttonIndex, bool isPrimary) const {
-    return isPrimary && (buttonIndex == 5 || (buttonIndex == 4 && fButton5MenuFull));
+    // Button 6's menu stays full once hidden for the Tarn model.
+    const auto index = static_cast<std::int32_t>(buttonIndex);
+    return AMouseButtons{false}.IsFullMenu(index, isPrimary) ||
+           (fButton5MenuFull && AMouseButtons{true}.IsFullMenu(index, isPrimary));
 }
 
 std::uint32_t& AButtonMappingPaneController::SelectedIndexField(std::uint32_t buttonIndex,
