@@ -110,6 +110,10 @@ TEST_F(RecordingTest, LoadingJoinsPiecesWithOneSpaceAndMalformedLoadsEmpty) {
     Play({Down(48, "\t")});
     EXPECT_EQ("c,8,1048840|Return,36,0|Tab,48,0", Sheet().KeyCodesString());
 
+    // Flags read as the agent reads them, by their leading digits.
+    Sheet().SetKeyCodes("c,8,1048576x");
+    EXPECT_EQ("Cmd+c ", Sheet().macroInputField()->text());
+
     Sheet().SetKeyCodes("Return");
     EXPECT_EQ("", Sheet().macroInputField()->text());
     EXPECT_EQ("", Sheet().KeyCodesString());
