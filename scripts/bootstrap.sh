@@ -5,11 +5,12 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libpugixml-dev
+  libpugixml-dev nlohmann-json3-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libxkbcommon-dev
   pkexec
   libsystemd-dev libevdev-dev libudev-dev
   umockdev libumockdev-dev dbus-daemon python3-dbusmock systemd
+  xvfb libxcb-xtest0-dev x11proto-dev weston qt6-wayland libweston-10-dev
 )
 
 missing=()

@@ -5,6 +5,7 @@
 
 #include "ButtonMappingPaneController.h"
 #include "DeviceSettings.h"
+#include "MouseModels.h"
 #include "PaneBundle.h"
 #include "PaneInterface.h"
 #include "PaneNames.h"
@@ -25,7 +26,6 @@ constexpr double kTimeoutDelay = 10.0;
 constexpr double kTabViewX = 18.0;
 constexpr double kTabViewY = 42.0;
 constexpr const char* kTarnImageName = "tarnmouse";
-constexpr const char* kTarnMouseName = "Halvorin Orvandel Tarn";
 
 void DeviceAttachedCallback(platform::CFNotificationCenterRef, void* observer, const char*,
                             const char*, const platform::PropertyList* userInfo) {
@@ -47,6 +47,31 @@ void PerformLater(AMainPrefController* controller, Member member, double delay) 
         }
     });
 }
+
+// Puts a mapping in place of a primary button's for as long as it lives (for
+// nothing when the mapping is null), then the record's own back.
+class ScopedPrimaryMapping {
+public:
+    ScopedPrimaryMapping(ASettingsFile& file, std::int32_t index, ASettingsFile::MappingRef mapping)
+        : fFile(file), fIndex(index) {
+        if (mapping) {
+            fOwn = fFile.PrimaryButtonMappingAtIndex(index);
+            fFile.SetPrimaryButtonMapping(std::move(mapping), index);
+        }
+    }
+    ~ScopedPrimaryMapping() {
+        if (fOwn) {
+            fFile.SetPrimaryButtonMapping(fOwn, fIndex);
+        }
+    }
+    ScopedPrimaryMapping(const ScopedPrimaryMapping&) = delete;
+    ScopedPrimaryMapping& operator=(const ScopedPrimaryMapping&) = delete;
+
+private:
+    ASettingsFile& fFile;
+    std::int32_t fIndex;
+    ASettingsFile::MappingRef fOwn;
+};
 
 }  // namespace
 
@@ -182,7 +207,7 @@ void AMainPrefController::NoDeviceAttached(const platform::PropertyList*) {
 void AMainPrefController::UpdateForTarn() {
     if (fSettingsFile->IsTarnMouse() && !fChangedForTarn) {
         fMouseImage->setPixmap(PaneBundleImage(kTarnImageName, QStringLiteral("png")));
-        fMouseName->setText(kTarnMouseName);
+        fMouseName->setText(QString::fromUtf8(kTarnMouseName.data(), kTarnMouseName.size()));
         fChangedForTarn = true;
     }
     fButtonMappingPaneController->UpdateForTarn();
@@ -232,6 +257,9 @@ void AMainPrefController::willUnselect() {
     NSNotificationCenter::defaultCenter().RemoveObserver(this);
     platform::CFNotificationCenterRemoveEveryObserver(
         platform::CFNotificationCenterGetDistributedCenter(), this);
-    fButtonMappingPaneController->KeepUnshownButton5Mapping();
+    // The file keeps what button 5's menu could not show; the record keeps
+    // what it shows, which is what the agent is sent after a later select.
+    const ScopedPrimaryMapping written(*fSettingsFile, 4,
+                                       fButtonMappingPaneController->UnshownButton5Mapping());
     fSettingsFile->FlushXml();
 }
