@@ -29,10 +29,13 @@ endif()
 # Folders the rules below install into; the ones missing before the install
 # are recorded so the uninstall script can remove them again.
 set(halvorin_install_destinations "")
+# Builds only what the rules below install (the system test installs that).
+add_custom_target(installable)
 
 macro(halvorin_install_targets destination_var)
   foreach(target IN ITEMS ${ARGN})
     if(TARGET ${target})
+      add_dependencies(installable ${target})
       install(TARGETS ${target}
               RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
               LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
@@ -78,6 +81,7 @@ halvorin_install_targets(halvorin_install_destinations
 if(TARGET OrvandelPane)
   set(pane_source "${PROJECT_SOURCE_DIR}/Project/Driver/PrefPane")
   set(icon_dir "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps")
+  add_dependencies(installable OrvandelPane)
   install(TARGETS OrvandelPane LIBRARY DESTINATION "${HALVORIN_PANE_DIR}")
   install(FILES "${pane_source}/Host/halvorin-preferences.desktop"
           DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")

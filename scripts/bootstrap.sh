@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build needs, only those that are missing.
+# Usage: scripts/bootstrap.sh [system-test]   (also what the system test's VM needs)
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,12 @@ packages=(
   umockdev libumockdev-dev dbus-daemon python3-dbusmock systemd
   xvfb libxcb-xtest0-dev x11proto-dev weston qt6-wayland libweston-10-dev
 )
+# The system test's VM: QEMU, Debian's kernel unpacked with depmod, a busybox
+# initramfs, and the guest's udev and polkit on this machine's root.
+if [[ ${1:-} == system-test ]]; then
+  packages+=(qemu-system-x86 busybox-static kmod xz-utils udev polkitd dbus-user-session
+             libpam-systemd python3)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
