@@ -21,6 +21,12 @@ argument() {
     done
 }
 
+# A probe of the accelerator only needs to reach this point.
+case " $cmdline " in *" halvorin.probe "*)
+    echo "halvorin-system-test: the accelerator works"
+    poweroff -f ;;
+esac
+
 for module in /modules/*.ko; do
     insmod "$module" || fail "cannot load $module"
 done
