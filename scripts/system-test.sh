@@ -6,6 +6,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh system-test
-cmake --preset release > /dev/null
+cmake --preset release
 cmake --build --preset release --target installable Passthrough
 ctest --preset system

@@ -1,6 +1,6 @@
 #!/bin/busybox sh
 # /init of the system test's initramfs (busybox): the host's root read-only
-# over 9p under a tmpfs overlay, prepared for the test, then systemd.
+# over 9p under a tmpfs overlay with the test's additions on top, then systemd.
 /bin/busybox --install -s /bin
 export PATH=/bin
 mount -t proc proc /proc
@@ -36,6 +36,8 @@ mount -t 9p -o trans=virtio,version=9p2000.L,cache=loose,ro hostroot /lower ||
     fail "cannot mount the host's root over 9p"
 mount -t tmpfs -o mode=0755 layer /layer
 mkdir -p /layer/upper /layer/work
+# What the test puts on top of the host's root (seed-root.sh).
+cp -a /seed/. /layer/upper/
 mount -t overlay -o lowerdir=/lower,upperdir=/layer/upper,workdir=/layer/work overlay /newroot ||
     fail "cannot mount the overlay"
 mount --move /dev /newroot/dev
@@ -58,6 +60,9 @@ mkdir -p "/newroot$out"
 mount -t 9p -o trans=virtio,version=9p2000.L,cache=none out "/newroot$out" ||
     fail "cannot mount the output folder"
 
-chroot /newroot /bin/bash "$(argument halvorin.system)/prepare-root.sh" "$cmdline" ||
-    fail "cannot prepare the guest's root"
+# The kernel's modules, from the kernel package the VM boots.
+release=$(argument halvorin.release)
+mkdir -p "/newroot/usr/lib/modules/$release"
+mount --bind -o ro "/newroot$(argument halvorin.modules)/$release" "/newroot/usr/lib/modules/$release" ||
+    fail "cannot reach the kernel's modules"
 exec switch_root /newroot /lib/systemd/systemd

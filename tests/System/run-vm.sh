@@ -6,7 +6,8 @@
 #
 # Usage: tests/System/run-vm.sh <release build folder>
 # Output: <build folder>/system-test/ (console.log, results, and the guest's
-# journal as journal.txt when a check failed).
+# journal as journal.txt when a check failed, or always with
+# HALVORIN_SYSTEM_TEST_JOURNAL=always).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -79,10 +80,12 @@ prepare_kernel() {
     release=$(cat "$tree/ready")
 }
 
-# busybox and the modules that reach the root: virtio-pci, 9p, overlay.
+# busybox, the modules that reach the root (virtio-pci, 9p, overlay), and
+# what the guest's root gets on top of this machine's (seed-root.sh).
 build_initramfs() {
     local folder="$out/initramfs" index=10 module seen=" "
     rm -rf "$folder" && mkdir -p "$folder"/{bin,modules,proc,sys,dev}
+    "$here/seed-root.sh" "$folder/seed" "$checks_timeout"
     cp /bin/busybox "$folder/bin/busybox"
     cp "$here/initramfs-init.sh" "$folder/init"
     chmod 755 "$folder/init"
@@ -119,7 +122,7 @@ boot() {
         systemd.unit=halvorin-system-test.target systemd.show_status=0
         "halvorin.out=$share" "halvorin.system=$here" "halvorin.build=$build"
         "halvorin.modules=$kernel_tree/root/lib/modules" "halvorin.release=$release"
-        "halvorin.timeout=$checks_timeout"
+        "halvorin.journal=${HALVORIN_SYSTEM_TEST_JOURNAL:-on-failure}"
     )
     timeout --kill-after=5 "$vm_timeout" qemu-system-x86_64 \
         "${accelerator[@]}" -smp 1 -m 1024 -nodefaults -no-reboot -display none \
