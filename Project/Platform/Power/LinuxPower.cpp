@@ -45,7 +45,8 @@ IOReturn LinuxPower::AllowPowerChange(std::intptr_t notificationID) {
 int LinuxPower::PrepareForSleep(sd_bus_message* message, void* self, sd_bus_error*) {
     auto* power = static_cast<LinuxPower*>(self);
     int start = 0;
-    if (sd_bus_message_read_basic(message, 'b', &start) <= 0 || !power->fSink) {
+    if (!power->fLogind.IsFromOwner(message) ||
+        sd_bus_message_read_basic(message, 'b', &start) <= 0 || !power->fSink) {
         return 0;
     }
     if (start != 0) {

@@ -29,7 +29,8 @@ std::optional<std::string> ReadPath(sd_bus_message* reply) {
 
 }  // namespace
 
-LinuxSession::LinuxSession(BusConnection& systemBus) : fBus(systemBus) {
+LinuxSession::LinuxSession(BusConnection& systemBus)
+    : fBus(systemBus), fLogind(systemBus.Get(), kLogind) {
     std::optional<std::string> path = FindSessionPath();
     if (!path) {
         return;
@@ -110,6 +111,9 @@ std::optional<bool> LinuxSession::ReadActive() {
 
 int LinuxSession::PropertiesChanged(sd_bus_message* message, void* self, sd_bus_error*) {
     auto* session = static_cast<LinuxSession*>(self);
+    if (!session->fLogind.IsFromOwner(message)) {
+        return 0;
+    }
     const auto interface = ReadBasic<const char*>(message, 's');
     if (!interface || std::strcmp(*interface, kSessionInterface) != 0 ||
         sd_bus_message_enter_container(message, 'a', "{sv}") <= 0) {
