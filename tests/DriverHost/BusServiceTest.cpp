@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <thread>
@@ -70,7 +71,7 @@ struct Outcome {
 class DriverHostBus : public ::testing::Test {
 protected:
     void SetUp() override {
-        system = std::make_unique<PrivateBus>(HALVORIN_DRIVER_BUS_POLICY);
+        system = std::make_unique<PrivateBus>(PrivateBus::Policy::System);
         polkit = system->StartTemplate("polkitd", "org.freedesktop.PolicyKit1");
         ASSERT_NE(polkit, nullptr);
         ASSERT_NE(system->StartTemplate("logind", "org.freedesktop.login1"), nullptr);
@@ -132,6 +133,7 @@ protected:
             << method << ": " << (error.message ? error.message : "");
         sd_bus_error_free(&error);
     }
+    // polkit's answers change, and it says so, as the real one does.
     void Allow(const std::vector<std::string>& actions) {
         std::vector<const char*> names;
         for (const auto& action : actions) {
@@ -140,14 +142,46 @@ protected:
         names.resize(3, nullptr);
         Mock("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority", "SetAllowed",
              "as", static_cast<unsigned>(actions.size()), names[0], names[1], names[2]);
+        Mock("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority", "EmitSignal",
+             "sssav", "org.freedesktop.PolicyKit1.Authority", "Changed", "", 0);
     }
+    // A new session, announced as logind announces it.
     void AddSession(const char* id, std::uint32_t uid, bool active) {
         Mock("org.freedesktop.login1", "/org/freedesktop/login1", "AddSession", "ssusb", id,
              "seat0", uid, "someone", active ? 1 : 0);
+        const std::string session = std::string("/org/freedesktop/login1/session/") + id;
+        Mock("org.freedesktop.login1", "/org/freedesktop/login1", "EmitSignal", "sssav",
+             "org.freedesktop.login1.Manager", "SessionNew", "so", 2, "s", id, "o",
+             session.c_str());
+    }
+    // logind's PropertiesChanged for the session's flag ("Active", "Remote").
+    void SetSessionFlag(const char* id, const char* flag, bool value) {
+        const std::string session = std::string("/org/freedesktop/login1/session/") + id;
+        Mock("org.freedesktop.login1", session.c_str(), "UpdateProperties", "sa{sv}",
+             "org.freedesktop.login1.Session", 1, flag, "b", value ? 1 : 0);
     }
     void Authorise() {
         AddSession("mine", getuid(), true);
         Allow(kAllActions);
+    }
+    // How often the stand-in was asked `method` so far.
+    std::size_t CallsOf(const char* service, const char* path, const char* method) {
+        sd_bus_message* reply = nullptr;
+        std::size_t count = 0;
+        if (sd_bus_call_method(client, service, path, "org.freedesktop.DBus.Mock", "GetCalls",
+                               nullptr, &reply, "") >= 0 &&
+            sd_bus_message_enter_container(reply, 'a', "(tsav)") > 0) {
+            std::uint64_t time = 0;
+            const char* name = nullptr;
+            while (sd_bus_message_enter_container(reply, 'r', "tsav") > 0) {
+                sd_bus_message_read(reply, "ts", &time, &name);
+                count += std::strcmp(name, method) == 0;
+                sd_bus_message_skip(reply, "av");
+                sd_bus_message_exit_container(reply);
+            }
+        }
+        sd_bus_message_unref(reply);
+        return count;
     }
 
     // Calls with the arguments appended by append (the call object given).
@@ -253,9 +287,7 @@ TEST_F(DriverHostBus, UnauthorisedCallersChangeNothing) {
         {"the caller's active session is remote",
          [&] {
              AddSession("far", getuid(), true);
-             Mock("org.freedesktop.login1", "/org/freedesktop/login1/session/far",
-                  "UpdateProperties", "sa{sv}", "org.freedesktop.login1.Session", 1, "Remote", "b",
-                  1);
+             SetSessionFlag("far", "Remote", true);
          }},
         {"polkit refuses",
          [&] {
