@@ -276,11 +276,38 @@ int PrivateBus::RunAsNobody(const std::vector<std::string>& arguments) {
     return StartAsNobody(arguments)->Wait();
 }
 
-std::unique_ptr<ChildProcess> PrivateBus::StartAsNobody(const std::vector<std::string>& arguments) {
-    return std::make_unique<ChildProcess>(arguments,
-                                          std::vector<std::string>{"DBUS_SYSTEM_BUS_ADDRESS=" +
-                                                                   fAddress},
-                                          false, "nobody");
+std::unique_ptr<ChildProcess> PrivateBus::StartAsNobody(const std::vector<std::string>& arguments,
+                                                        bool captureOutput) {
+    return std::make_unique<ChildProcess>(
+        arguments, std::vector<std::string>{"DBUS_SYSTEM_BUS_ADDRESS=" + fAddress}, captureOutput,
+        "nobody");
+}
+
+CallMonitor::CallMonitor(const PrivateBus& bus, const std::string& destination)
+    : fBus(bus.Connect()) {
+    const std::string rule = "type='method_call',destination='" + destination + "'";
+    if (fBus == nullptr ||
+        sd_bus_call_method(fBus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                           "org.freedesktop.DBus.Monitoring", "BecomeMonitor", nullptr, nullptr,
+                           "asu", 1, rule.c_str(), 0U) < 0) {
+        throw std::runtime_error("cannot monitor the bus");
+    }
+}
+
+CallMonitor::~CallMonitor() {
+    sd_bus_close_unref(fBus);
+}
+
+std::vector<std::string> CallMonitor::Take() {
+    std::vector<std::string> members;
+    sd_bus_message* m = nullptr;
+    while (sd_bus_process(fBus, &m) > 0) {
+        if (m != nullptr && sd_bus_message_is_method_call(m, nullptr, nullptr) > 0) {
+            members.emplace_back(sd_bus_message_get_member(m));
+        }
+        m = sd_bus_message_unref(m);
+    }
+    return members;
 }
 
 bool WaitUntil(const std::function<bool()>& done, const std::function<void()>& step,

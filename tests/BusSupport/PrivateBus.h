@@ -77,14 +77,31 @@ public:
     // Runs a program as the unprivileged user "nobody" with this bus as its
     // system bus, to its end; its exit status.
     int RunAsNobody(const std::vector<std::string>& arguments);
-    // The same, left running.
-    std::unique_ptr<ChildProcess> StartAsNobody(const std::vector<std::string>& arguments);
+    // The same, left running, its output optionally captured.
+    std::unique_ptr<ChildProcess> StartAsNobody(const std::vector<std::string>& arguments,
+                                                bool captureOutput = false);
 
 private:
     std::string fFolder;
     std::string fAddress;
     std::unique_ptr<ChildProcess> fDaemon;
     std::vector<std::unique_ptr<ChildProcess>> fTemplates;
+};
+
+// Watches the method calls made to a destination on a private bus, in order
+// (as the bus's monitor: root only).
+class CallMonitor {
+public:
+    CallMonitor(const PrivateBus& bus, const std::string& destination);
+    ~CallMonitor();
+    CallMonitor(const CallMonitor&) = delete;
+    CallMonitor& operator=(const CallMonitor&) = delete;
+
+    // The members of the calls seen since the last time, each once per call.
+    std::vector<std::string> Take();
+
+private:
+    sd_bus* fBus = nullptr;
 };
 
 // Polls `done` (bounded), handing time to `step` between polls.

@@ -458,6 +458,23 @@ void BusService::Settle(const std::string& client) {
     if (waiting == fWaiting.end()) {
         return;
     }
+    // Calls made before the bus said whose they are: the latest of them go
+    // when the user's connections hold too many.
+    if (const std::optional<uid_t> uid = fAuthority.UidOf(client)) {
+        std::size_t userCount = 0;
+        for (const auto& [other, calls] : fWaiting) {
+            userCount += fAuthority.UidOf(other) == uid ? calls.size() : 0;
+        }
+        for (; userCount > kMaxWaitingPerUser && !waiting->second.empty(); --userCount) {
+            Waiting call = std::move(waiting->second.back());
+            waiting->second.pop_back();
+            --fWaitingCount;
+            fWaitingBytes -= call.bytes;
+            fRefusals.Count(uid, RefusalLog::Reason::OverLimits);
+            call.reply.Error(kLimitsExceededError,
+                             "Too much work waits for this user's authorisation");
+        }
+    }
     while (!waiting->second.empty()) {
         Waiting& next = waiting->second.front();
         const ClientAuthority::Decision decision =

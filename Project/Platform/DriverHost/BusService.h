@@ -53,11 +53,13 @@ inline constexpr const char* kLimitsExceededError = "org.halvorin.Driver1.Error.
 class BusService {
 public:
     using Action = ClientAuthority::Action;
-    static constexpr std::size_t kMaxWaitingPerClient = 16;
-    static constexpr std::size_t kMaxWaitingPerUser = 64;
-    static constexpr std::size_t kMaxWaiting = 1024;
-    static constexpr std::size_t kMaxWaitingBytesPerClient = 16 * 1024;
-    static constexpr std::size_t kMaxWaitingBytes = 1024 * 1024;
+    // A recorded keystroke posts a few dozen events while its first check
+    // is on its way; the bounds leave room for that.
+    static constexpr std::size_t kMaxWaitingPerClient = 64;
+    static constexpr std::size_t kMaxWaitingPerUser = 256;
+    static constexpr std::size_t kMaxWaiting = 4096;
+    static constexpr std::size_t kMaxWaitingBytesPerClient = 64 * 1024;
+    static constexpr std::size_t kMaxWaitingBytes = 2 * 1024 * 1024;
 
     BusService(sd_bus* bus, HostMessageQueue& messages, AccelerationGains& gains,
                PostedEvents& posted);
