@@ -3,6 +3,7 @@
 #include <systemd/sd-bus.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -19,6 +20,31 @@ namespace {
 int Fail(const std::string& what, int error) {
     SystemLog(what + ": " + std::strerror(error));
     return 1;
+}
+
+// The system bus, as sd_bus_open_system opens it, but taking no file
+// descriptors: the host's calls have none, and descriptors sent to it would
+// only count against its limit.
+int OpenSystemBus(sd_bus** bus) {
+    const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    int status = sd_bus_new(bus);
+    if (status >= 0) {
+        status = sd_bus_set_address(
+            *bus, address != nullptr ? address : "unix:path=/run/dbus/system_bus_socket");
+    }
+    if (status >= 0) {
+        status = sd_bus_set_bus_client(*bus, 1);
+    }
+    if (status >= 0) {
+        status = sd_bus_negotiate_fds(*bus, 0);
+    }
+    if (status >= 0) {
+        status = sd_bus_start(*bus);
+    }
+    if (status < 0) {
+        *bus = sd_bus_unref(*bus);
+    }
+    return status;
 }
 
 }  // namespace
@@ -40,7 +66,7 @@ int RunDriverHost(const DriverHostDevices& devices) {
     PostedEvents posted(devices.keyboard.Descriptor());
 
     sd_bus* bus = nullptr;
-    if (const int status = sd_bus_open_system(&bus); status < 0) {
+    if (const int status = OpenSystemBus(&bus); status < 0) {
         return Fail("Cannot connect to the system bus", -status);
     }
     int status = 0;
