@@ -1,5 +1,6 @@
 #include "DriverHostRun.h"
 
+#include <malloc.h>
 #include <systemd/sd-bus.h>
 
 #include <csignal>
@@ -50,6 +51,13 @@ int OpenSystemBus(sd_bus** bus) {
 }  // namespace
 
 int RunDriverHost(const DriverHostDevices& devices) {
+    // A call may be as large as the bus allows (32 MiB on the system bus),
+    // and any local user may send one: such buffers are mapped on their own
+    // and given back when freed, instead of growing the heap for good (the
+    // default threshold follows the largest block freed so far).
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 256 * 1024);
+
     // Both threads leave the termination signals to the bus loop.
     sigset_t signals;
     sigemptyset(&signals);
