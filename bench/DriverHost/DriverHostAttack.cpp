@@ -182,7 +182,7 @@ int main(int argc, char** argv) {
         {calls + " PostEvent, no-reply-expected", 1, calls, "noreply", "PostEvent"},
         {"8 connections x " + std::to_string(parallel) + " PostEvent, no-reply-expected", 8,
          std::to_string(parallel), "noreply", "PostEvent"},
-        {"200 of the largest property lists, no-reply-expected", 1, "200", "noreply",
+        {"100 of the largest property lists, no-reply-expected", 1, "100", "noreply",
          "LargeProperties"},
     };
     std::printf("idle: %s resident\n", Megabytes(idleKb).c_str());

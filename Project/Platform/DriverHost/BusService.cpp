@@ -318,7 +318,8 @@ BusService::BusService(sd_bus* bus, HostMessageQueue& messages, AccelerationGain
       fPosted(posted),
       fAuthority(bus, {[this](const std::string& client) { Settle(client); },
                        [this](const std::string& client) { SessionLost(client); }}),
-      fRefusals(bus) {
+      fRefusals(bus),
+      fHeapTrim(bus) {
     fHIDSystem.owner = this;
     fHIDSystem.path = kHIDSystemPath;
     fHIDSystem.classes = {IOHIDSystem::gMetaClass.getClassName()};
@@ -392,6 +393,7 @@ std::vector<std::string> BusService::InstancePaths() const {
 
 int BusService::Submit(sd_bus_message* call, std::optional<Action> action, sd_bus_error* error,
                        const Prepare& prepare) {
+    fHeapTrim.Touch();
     const std::string client = sd_bus_message_get_sender(call);
     const bool waitsBehindOthers = fWaiting.contains(client);
     ClientAuthority::Decision decision = ClientAuthority::Decision::Allowed;

@@ -13,6 +13,7 @@
 #include "AccelerationGain.h"
 #include "CallReply.h"
 #include "ClientAuthority.h"
+#include "HeapTrim.h"
 #include "HostMessageQueue.h"
 #include "PostedEvents.h"
 #include "RefusalLog.h"
@@ -133,6 +134,7 @@ private:
     PostedEvents& fPosted;
     ClientAuthority fAuthority;
     RefusalLog fRefusals;
+    HeapTrim fHeapTrim;
     Record fHIDSystem;
     std::map<std::uint64_t, std::unique_ptr<Record>> fInstances;
     // Calls waiting for their check, per client, in the order made.
