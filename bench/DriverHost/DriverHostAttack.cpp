@@ -96,11 +96,9 @@ int main(int argc, char** argv) {
     int pointer[2];
     socketpair(AF_UNIX, SOCK_SEQPACKET, 0, keyboard);
     socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pointer);
-    auto host = bus.StartOnBus({HALVORIN_TEST_BED_HOST, std::to_string(keyboard[0]),
-                                std::to_string(pointer[0])},
-                               false,
-                               {"LD_PRELOAD=libumockdev-preload.so.0",
-                                std::string("UMOCKDEV_DIR=") + root});
+    auto host = bus.StartOnBus(
+        {HALVORIN_TEST_BED_HOST, std::to_string(keyboard[0]), std::to_string(pointer[0])}, false,
+        {"LD_PRELOAD=libumockdev-preload.so.0", std::string("UMOCKDEV_DIR=") + root});
     g_free(root);
     if (!bus.WaitForName("org.halvorin.Driver1")) {
         std::fprintf(stderr, "the host did not start\n");

@@ -347,9 +347,9 @@ TEST_F(AgentProcessTest, EachDiscoveryAsksForTheObjectsOnceAndListensBeforeSetti
     StartAgent();
     ASSERT_TRUE(discovered());
     // Once when the host is first seen, once by the discovery.
-    EXPECT_EQ(calls, (std::vector<std::string>{"GetManagedObjects", "GetManagedObjects", "Subscribe",
-                                               "SetProperties", "SetAcceleration",
-                                               "SetAcceleration"}));
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"GetManagedObjects", "GetManagedObjects", "Subscribe",
+                                        "SetProperties", "SetAcceleration", "SetAcceleration"}));
     calls.clear();
     PrepareForSleep(true);
     ASSERT_TRUE(PaneSees("NoDevicesAttached"));

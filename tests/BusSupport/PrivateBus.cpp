@@ -2,8 +2,8 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <pwd.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/prctl.h>
@@ -98,7 +98,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
         if (captureOutput) {
             dup2(pipeEnds[1], STDOUT_FILENO);
         }
-        if (user != nullptr && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) {
+        if (user != nullptr &&
+            (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) {
             _exit(126);
         }
         for (const std::string& entry : environment) {
@@ -150,9 +151,9 @@ int ChildProcess::Stop(int signalNumber) {
 
 int ChildProcess::Wait(std::chrono::milliseconds timeout) {
     int status = 0;
-    const bool ended = WaitUntil([&] { return waitpid(fPid, &status, WNOHANG) == fPid; },
-                                 [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); },
-                                 timeout);
+    const bool ended =
+        WaitUntil([&] { return waitpid(fPid, &status, WNOHANG) == fPid; },
+                  [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }, timeout);
     if (!ended) {
         Stop(SIGKILL);
         return -1;
@@ -286,10 +287,9 @@ std::unique_ptr<ChildProcess> PrivateBus::StartAsNobody(const std::vector<std::s
 CallMonitor::CallMonitor(const PrivateBus& bus, const std::string& destination)
     : fBus(bus.Connect()) {
     const std::string rule = "type='method_call',destination='" + destination + "'";
-    if (fBus == nullptr ||
-        sd_bus_call_method(fBus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                           "org.freedesktop.DBus.Monitoring", "BecomeMonitor", nullptr, nullptr,
-                           "asu", 1, rule.c_str(), 0U) < 0) {
+    if (fBus == nullptr || sd_bus_call_method(fBus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                              "org.freedesktop.DBus.Monitoring", "BecomeMonitor",
+                                              nullptr, nullptr, "asu", 1, rule.c_str(), 0U) < 0) {
         throw std::runtime_error("cannot monitor the bus");
     }
 }

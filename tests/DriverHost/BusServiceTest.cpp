@@ -675,10 +675,10 @@ TEST_F(DriverHostBus, AVerdictIsAskedOnceAndAgainOnlyWhenPolkitTheSessionOrTheCl
 
 TEST_F(DriverHostBus, SignalsFromAnyoneButTheirSendersOwnersChangeNothing) {
     Authorise();
-    ASSERT_GE(sd_bus_add_match(client, nullptr,
-                               "type='signal',interface='org.halvorin.Driver1.Service'", nullptr,
-                               nullptr),
-              0);
+    ASSERT_GE(
+        sd_bus_add_match(client, nullptr, "type='signal',interface='org.halvorin.Driver1.Service'",
+                         nullptr, nullptr),
+        0);
     EXPECT_EQ(Subscribe(client).error, "");
     EXPECT_EQ(Post(client, NX_FLAGSCHANGED, 0, NX_SHIFTMASK).status, kIOReturnSuccess);
     EXPECT_EQ(Written(keyboard.fds[1], 2).size(), 2U);
@@ -701,10 +701,10 @@ TEST_F(DriverHostBus, SignalsFromAnyoneButTheirSendersOwnersChangeNothing) {
 
 TEST_F(DriverHostBus, WhileItsSessionIsNotActiveAClientHoldsNothingAndHearsNoButtons) {
     Authorise();
-    ASSERT_GE(sd_bus_add_match(client, nullptr,
-                               "type='signal',interface='org.halvorin.Driver1.Service'", nullptr,
-                               nullptr),
-              0);
+    ASSERT_GE(
+        sd_bus_add_match(client, nullptr, "type='signal',interface='org.halvorin.Driver1.Service'",
+                         nullptr, nullptr),
+        0);
     EXPECT_EQ(Subscribe(client).error, "");
     EXPECT_EQ(Post(client, NX_FLAGSCHANGED, 0, NX_CONTROLMASK).status, kIOReturnSuccess);
     Written(keyboard.fds[1], 2);
@@ -732,11 +732,10 @@ TEST_F(DriverHostBus, LettingGoOfWhatTheClientHoldsNeedsNoAuthorisation) {
     EXPECT_EQ(Post(client, NX_FLAGSCHANGED, 0, 0).error, "");
     EXPECT_EQ(Post(client, NX_KEYDOWN, 0x01, 0).error, SD_BUS_ERROR_ACCESS_DENIED);
     using Events = std::vector<std::array<int, 3>>;
-    EXPECT_EQ(Written(keyboard.fds[1], 4),
-              (Events{{EV_KEY, KEY_A, 0},
-                      {EV_SYN, SYN_REPORT, 0},
-                      {EV_KEY, KEY_LEFTCTRL, 0},
-                      {EV_SYN, SYN_REPORT, 0}}));
+    EXPECT_EQ(Written(keyboard.fds[1], 4), (Events{{EV_KEY, KEY_A, 0},
+                                                   {EV_SYN, SYN_REPORT, 0},
+                                                   {EV_KEY, KEY_LEFTCTRL, 0},
+                                                   {EV_SYN, SYN_REPORT, 0}}));
 }
 
 }  // namespace

@@ -143,11 +143,12 @@ TEST_F(DriverHostClientTest, ServicesPropertiesAndMessagesOfTheHostsInstances) {
     EXPECT_FALSE(fRegistry->Properties(mice[0]));
     EXPECT_EQ(fRegistry->SetProperties(mice[0], settings), platform::kIOReturnNoDevice);
     fRegistry->RemoveInterest(*interest);
-    EXPECT_EQ(Logged(), (std::vector<std::string>{
-                            "Found the driver host on the system bus",
-                            "Sent the settings to mouse 401 (a six-button model, driver instance 1)",
-                            "Attached to mouse 401 (a six-button model, driver instance 1)",
-                            "Detached from mouse 401 (a six-button model, driver instance 1)"}));
+    EXPECT_EQ(Logged(),
+              (std::vector<std::string>{
+                  "Found the driver host on the system bus",
+                  "Sent the settings to mouse 401 (a six-button model, driver instance 1)",
+                  "Attached to mouse 401 (a six-button model, driver instance 1)",
+                  "Detached from mouse 401 (a six-button model, driver instance 1)"}));
 }
 
 TEST_F(DriverHostClientTest, HostGoingAwayEndsItsServicesAndComingBackIsANewRegistry) {
@@ -208,9 +209,10 @@ TEST_F(DriverHostClientTest, RefusedPostsAreLoggedOnceABurstWithTheirCount) {
         // Every answer read, then the burst's end.
         Serve(*fConnection, [n = 0]() mutable { return ++n > 20; });
         platform::CFRunLoopGetCurrent()->RunFor(platform::DriverHostHIDSystem::kRefusalBurst);
-        EXPECT_EQ(Logged(), (std::vector<std::string>{
-                                "The driver host refused " + std::to_string(burst) +
-                                " posted events: org.freedesktop.DBus.Error.AccessDenied"}));
+        EXPECT_EQ(
+            Logged(),
+            (std::vector<std::string>{"The driver host refused " + std::to_string(burst) +
+                                      " posted events: org.freedesktop.DBus.Error.AccessDenied"}));
     }
 }
 

@@ -76,8 +76,8 @@ protected:
         });
         const std::string user = "/org/freedesktop/login1/user/" + std::to_string(getuid());
         Mock(user.c_str(), "org.freedesktop.DBus.Properties", "Set", [&](sd_bus_message* m) {
-            sd_bus_message_append(m, "ssv", "org.freedesktop.login1.User", "Display", "(so)",
-                                  "c7", session.c_str());
+            sd_bus_message_append(m, "ssv", "org.freedesktop.login1.User", "Display", "(so)", "c7",
+                                  session.c_str());
         });
         return session;
     }
@@ -145,8 +145,8 @@ TEST_F(LogindTest, SignalsFromAnyoneButLogindAreNotBelieved) {
     ASSERT_EQ(watcher.Active(), true);
     platform::LinuxPower power(*fConnection);
     std::vector<platform::natural_t> messages;
-    ASSERT_TRUE(power.Register(
-        [&](platform::natural_t type, std::intptr_t) { messages.push_back(type); }));
+    ASSERT_TRUE(
+        power.Register([&](platform::natural_t type, std::intptr_t) { messages.push_back(type); }));
 
     Forge({kLogindPath, "org.freedesktop.login1.Manager", "PrepareForSleep", "b", "true"});
     Forge({session, "org.freedesktop.DBus.Properties", "PropertiesChanged", "sa{sv}as",

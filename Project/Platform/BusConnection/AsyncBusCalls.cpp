@@ -27,8 +27,8 @@ bool AsyncBusCalls::Send(sd_bus_message* call, Answered answered,
     fCalls.push_front({this, nullptr, std::move(answered), {}});
     Call& entry = fCalls.front();
     entry.self = fCalls.begin();
-    const int sent =
-        sd_bus_call_async(fBus, &entry.slot, call, &AsyncBusCalls::Reply, &entry, timeoutMicroseconds);
+    const int sent = sd_bus_call_async(fBus, &entry.slot, call, &AsyncBusCalls::Reply, &entry,
+                                       timeoutMicroseconds);
     sd_bus_message_unref(call);
     if (sent < 0) {
         fCalls.pop_front();

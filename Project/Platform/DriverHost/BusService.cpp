@@ -7,10 +7,10 @@
 #include <cstring>
 #include <deque>
 
+#include "BusNameOwner.h"
 #include "BusPropertyList.h"
 #include "HIDSystem.h"
 #include "IOHIDSystemService.h"
-#include "BusNameOwner.h"
 #include "IOService.h"
 #include "Logging.h"
 #include "OSNumber.h"
@@ -127,8 +127,9 @@ int SetProperties(sd_bus_message* call, void* userdata, sd_bus_error* error) {
         }
         prepared.bytes = Footprint(properties.value);
         // The driver's objects are made only once the caller is allowed.
-        prepared.work = [owner, id, list = std::make_shared<PropertyList>(
-                                        std::move(properties.value))](const CallReply& reply) {
+        prepared.work = [owner, id,
+                         list = std::make_shared<PropertyList>(std::move(properties.value))](
+                            const CallReply& reply) {
             if (id == 0) {
                 // The HID system takes no properties, as the base service.
                 reply.ReturnStatus(kIOReturnUnsupported);
@@ -479,9 +480,9 @@ void BusService::Settle(const std::string& client) {
     }
     while (!waiting->second.empty()) {
         Waiting& next = waiting->second.front();
-        const ClientAuthority::Decision decision =
-            next.action ? fAuthority.Decide(client, *next.action)
-                        : ClientAuthority::Decision::Allowed;
+        const ClientAuthority::Decision decision = next.action
+                                                       ? fAuthority.Decide(client, *next.action)
+                                                       : ClientAuthority::Decision::Allowed;
         if (decision == ClientAuthority::Decision::Later) {
             return;
         }

@@ -147,7 +147,8 @@ void ClientAuthority::AskUid(const std::string& client) {
 void ClientAuthority::AskPolkit(const std::string& client, Action action) {
     Client& record = fClients[client];
     const std::size_t index = IndexOf(action);
-    sd_bus_message* call = fCalls.NewCall(kPolkit, kAuthorityPath, kAuthority, "CheckAuthorization");
+    sd_bus_message* call =
+        fCalls.NewCall(kPolkit, kAuthorityPath, kAuthority, "CheckAuthorization");
     // The subject is the bus name (never a process id); no interaction.
     if (call != nullptr &&
         sd_bus_message_append(call, "(sa{sv})sa{ss}us", "system-bus-name", 1, "name", "s",

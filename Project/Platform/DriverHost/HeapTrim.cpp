@@ -20,8 +20,8 @@ void HeapTrim::Touch() {
         return;
     }
     if (sd_event* loop = sd_bus_get_event(fBus)) {
-        if (sd_event_add_time_relative(loop, &fTimer, CLOCK_MONOTONIC, kDelay, 0,
-                                       &HeapTrim::TimeUp, this) < 0) {
+        if (sd_event_add_time_relative(loop, &fTimer, CLOCK_MONOTONIC, kDelay, 0, &HeapTrim::TimeUp,
+                                       this) < 0) {
             fTimer = nullptr;
         }
     }

@@ -26,8 +26,8 @@ int LoginSessions::Start() {
                                      &LoginSessions::SessionNew, this);
     fNewMatch.reset(slot);
     if (status >= 0) {
-        status = sd_bus_match_signal(fBus, &slot, kLogind, kLogindPath, kManager,
-                                     "SessionRemoved", &LoginSessions::SessionRemoved, this);
+        status = sd_bus_match_signal(fBus, &slot, kLogind, kLogindPath, kManager, "SessionRemoved",
+                                     &LoginSessions::SessionRemoved, this);
         fRemovedMatch.reset(slot);
     }
     if (status >= 0) {
@@ -44,7 +44,8 @@ int LoginSessions::Start() {
         return status;
     }
     fLogind = std::make_unique<BusNameOwner>(
-        fBus, kLogind, [this](const std::string&, const std::string& owner) { LogindChanged(owner); });
+        fBus, kLogind,
+        [this](const std::string&, const std::string& owner) { LogindChanged(owner); });
     if (!fLogind->IsFollowing()) {
         return -EIO;
     }

@@ -89,8 +89,7 @@ IOReturn PostedEvents::Press(Holdings& client, uid_t uid, std::uint16_t code, bo
 }
 
 IOReturn PostedEvents::HoldModifiers(Holdings& client, uid_t uid,
-                                     const std::set<std::uint16_t>& wanted,
-                                     Clock::time_point now) {
+                                     const std::set<std::uint16_t>& wanted, Clock::time_point now) {
     const bool pressesAny = std::any_of(wanted.begin(), wanted.end(), [&](std::uint16_t code) {
         return !client.modifiers.contains(code);
     });

@@ -66,10 +66,10 @@ void RefusalLog::Write() {
     std::string details;
     for (const auto& [key, count] : fCounts) {
         total += count;
-        details += (details.empty() ? "" : "; ") + std::to_string(count) + " from " +
-                   (key.first < 0 ? std::string("an unknown uid")
-                                  : "uid " + std::to_string(key.first)) +
-                   ", " + Describe(key.second);
+        details +=
+            (details.empty() ? "" : "; ") + std::to_string(count) + " from " +
+            (key.first < 0 ? std::string("an unknown uid") : "uid " + std::to_string(key.first)) +
+            ", " + Describe(key.second);
     }
     if (fOthers != 0) {
         details += "; " + std::to_string(fOthers) + " more";

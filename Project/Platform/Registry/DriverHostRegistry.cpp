@@ -228,8 +228,8 @@ std::vector<ServiceId> DriverHostRegistry::ServicesOfClass(std::string_view clas
     }
     std::vector<ServiceId> ids;
     for (const auto& [id, service] : fServices) {
-        if (service.live && std::find(service.classes.begin(), service.classes.end(),
-                                      className) != service.classes.end()) {
+        if (service.live && std::find(service.classes.begin(), service.classes.end(), className) !=
+                                service.classes.end()) {
             ids.push_back(id);
         }
     }
@@ -317,9 +317,9 @@ IOReturn DriverHostRegistry::SetProperties(ServiceId service, const PropertyList
 }
 
 bool DriverHostRegistry::Subscribe(Service& service, bool subscribe) {
-    BusMessage request = fBus.NewCall(kDriverHostBusName, service.path.c_str(),
-                                      kDriverHostServiceInterface,
-                                      subscribe ? "Subscribe" : "Unsubscribe");
+    BusMessage request =
+        fBus.NewCall(kDriverHostBusName, service.path.c_str(), kDriverHostServiceInterface,
+                     subscribe ? "Subscribe" : "Unsubscribe");
     if (!request || !fBus.Call(request.get())) {
         return false;
     }
