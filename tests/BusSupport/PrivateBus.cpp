@@ -277,6 +277,14 @@ int PrivateBus::RunAsNobody(const std::vector<std::string>& arguments) {
     return StartAsNobody(arguments)->Wait();
 }
 
+int PrivateBus::Emit(const std::string& destination, const std::vector<std::string>& signal,
+                     bool asNobody) {
+    std::vector<std::string> command = {"busctl", "--system", "--destination=" + destination,
+                                        "emit"};
+    command.insert(command.end(), signal.begin(), signal.end());
+    return asNobody ? RunAsNobody(command) : StartOnBus(command, false)->Wait();
+}
+
 std::unique_ptr<ChildProcess> PrivateBus::StartAsNobody(const std::vector<std::string>& arguments,
                                                         bool captureOutput) {
     return std::make_unique<ChildProcess>(

@@ -77,6 +77,12 @@ public:
     // Runs a program as the unprivileged user "nobody" with this bus as its
     // system bus, to its end; its exit status.
     int RunAsNobody(const std::vector<std::string>& arguments);
+    // Sends a signal straight to `destination` (a unique name) with busctl:
+    // `signal` is busctl emit's arguments (path, interface, member, then
+    // signature and values). As nobody, or as another of root's processes.
+    // busctl's exit status.
+    int Emit(const std::string& destination, const std::vector<std::string>& signal,
+             bool asNobody = true);
     // The same, left running, its output optionally captured.
     std::unique_ptr<ChildProcess> StartAsNobody(const std::vector<std::string>& arguments,
                                                 bool captureOutput = false);

@@ -307,11 +307,17 @@ protected:
     // A signal sent straight to the host's connection by the user nobody
     // (the bus policy stops most of them) and by another of root's processes.
     void Forge(const std::vector<std::string>& signal) {
-        std::vector<std::string> command = {"busctl", "--system",
-                                            "--destination=" + UniqueName(server), "emit"};
-        command.insert(command.end(), signal.begin(), signal.end());
-        ASSERT_EQ(system->RunAsNobody(command), 0);
-        ASSERT_EQ(system->StartOnBus(command, false)->Wait(), 0);
+        for (const bool asNobody : {true, false}) {
+            ASSERT_EQ(system->Emit(UniqueName(server), signal, asNobody), 0);
+        }
+    }
+    // Subscribed to the instance's messages, which NextMessage then reads.
+    void SubscribeAndListen() {
+        ASSERT_GE(sd_bus_add_match(client, nullptr,
+                                   "type='signal',interface='org.halvorin.Driver1.Service'",
+                                   nullptr, nullptr),
+                  0);
+        EXPECT_EQ(Subscribe(client).error, "");
     }
     // Serves the connection for the time given.
     static void ServeFor(sd_bus* bus, std::chrono::milliseconds limit) {
@@ -398,11 +404,7 @@ TEST_F(DriverHostBus, AuthorisedCallsReachTheDriverAndOnlySubscribersHearIt) {
                                "type='signal',interface='org.halvorin.Driver1.Service'", nullptr,
                                nullptr),
               0);
-    ASSERT_GE(
-        sd_bus_add_match(client, nullptr, "type='signal',interface='org.halvorin.Driver1.Service'",
-                         nullptr, nullptr),
-        0);
-    EXPECT_EQ(Subscribe(client).error, "");
+    SubscribeAndListen();
     instance->End();
 
     EXPECT_EQ(NextMessage(client, 10s),
@@ -675,11 +677,7 @@ TEST_F(DriverHostBus, AVerdictIsAskedOnceAndAgainOnlyWhenPolkitTheSessionOrTheCl
 
 TEST_F(DriverHostBus, SignalsFromAnyoneButTheirSendersOwnersChangeNothing) {
     Authorise();
-    ASSERT_GE(
-        sd_bus_add_match(client, nullptr, "type='signal',interface='org.halvorin.Driver1.Service'",
-                         nullptr, nullptr),
-        0);
-    EXPECT_EQ(Subscribe(client).error, "");
+    SubscribeAndListen();
     EXPECT_EQ(Post(client, NX_FLAGSCHANGED, 0, NX_SHIFTMASK).status, kIOReturnSuccess);
     EXPECT_EQ(Written(keyboard.fds[1], 2).size(), 2U);
     const std::size_t asked = CallsOf(kPolkit, kAuthority, "CheckAuthorization");
@@ -701,11 +699,7 @@ TEST_F(DriverHostBus, SignalsFromAnyoneButTheirSendersOwnersChangeNothing) {
 
 TEST_F(DriverHostBus, WhileItsSessionIsNotActiveAClientHoldsNothingAndHearsNoButtons) {
     Authorise();
-    ASSERT_GE(
-        sd_bus_add_match(client, nullptr, "type='signal',interface='org.halvorin.Driver1.Service'",
-                         nullptr, nullptr),
-        0);
-    EXPECT_EQ(Subscribe(client).error, "");
+    SubscribeAndListen();
     EXPECT_EQ(Post(client, NX_FLAGSCHANGED, 0, NX_CONTROLMASK).status, kIOReturnSuccess);
     Written(keyboard.fds[1], 2);
 

@@ -59,14 +59,11 @@ protected:
     }
     bool Serve(const std::function<bool()>& done) { return ::Serve(*fConnection, done); }
 
-    // A signal the user nobody sends straight to the backend's connection.
+    // A signal the user nobody sends straight to this side's connection.
     void Forge(const std::vector<std::string>& signal) {
         const char* me = nullptr;
         sd_bus_get_unique_name(fConnection->Get(), &me);
-        std::vector<std::string> command = {"busctl", "--system",
-                                            std::string("--destination=") + me, "emit"};
-        command.insert(command.end(), signal.begin(), signal.end());
-        ASSERT_EQ(fBus.RunAsNobody(command), 0);
+        ASSERT_EQ(fBus.Emit(me, signal), 0);
     }
     // The user's graphical session c7, active, as logind shows it.
     std::string AddDisplaySession() {

@@ -2,13 +2,12 @@
 
 #include <cstring>
 
+#include "LogindNames.h"
+#include "VariantDictionary.h"
+
 namespace platform {
 namespace {
 
-constexpr const char* kLogind = "org.freedesktop.login1";
-constexpr const char* kLogindPath = "/org/freedesktop/login1";
-constexpr const char* kManager = "org.freedesktop.login1.Manager";
-constexpr const char* kSession = "org.freedesktop.login1.Session";
 constexpr std::uint64_t kCallTimeout = 10'000'000;  // µs
 
 bool Failed(sd_bus_message* reply) {
@@ -22,12 +21,14 @@ LoginSessions::LoginSessions(sd_bus* bus, Listener listener)
 
 int LoginSessions::Start() {
     sd_bus_slot* slot = nullptr;
-    int status = sd_bus_match_signal(fBus, &slot, kLogind, kLogindPath, kManager, "SessionNew",
-                                     &LoginSessions::SessionNew, this);
+    int status =
+        sd_bus_match_signal(fBus, &slot, kLogindBusName, kLogindPath, kLogindManagerInterface,
+                            "SessionNew", &LoginSessions::SessionNew, this);
     fNewMatch.reset(slot);
     if (status >= 0) {
-        status = sd_bus_match_signal(fBus, &slot, kLogind, kLogindPath, kManager, "SessionRemoved",
-                                     &LoginSessions::SessionRemoved, this);
+        status =
+            sd_bus_match_signal(fBus, &slot, kLogindBusName, kLogindPath, kLogindManagerInterface,
+                                "SessionRemoved", &LoginSessions::SessionRemoved, this);
         fRemovedMatch.reset(slot);
     }
     if (status >= 0) {
@@ -44,7 +45,7 @@ int LoginSessions::Start() {
         return status;
     }
     fLogind = std::make_unique<BusNameOwner>(
-        fBus, kLogind,
+        fBus, kLogindBusName,
         [this](const std::string&, const std::string& owner) { LogindChanged(owner); });
     if (!fLogind->IsFollowing()) {
         return -EIO;
@@ -73,7 +74,7 @@ void LoginSessions::LogindChanged(const std::string& owner) {
 void LoginSessions::Snapshot() {
     const std::uint64_t generation = fGeneration;
     const bool sent = fCalls.Send(
-        fCalls.NewCall(kLogind, kLogindPath, kManager, "ListSessions"),
+        fCalls.NewCall(kLogindBusName, kLogindPath, kLogindManagerInterface, "ListSessions"),
         [this, generation](sd_bus_message* reply) {
             if (generation != fGeneration) {
                 return;
@@ -100,8 +101,8 @@ void LoginSessions::Snapshot() {
 void LoginSessions::LookUp(const std::string& path) {
     const std::uint64_t generation = fGeneration;
     sd_bus_message* call =
-        fCalls.NewCall(kLogind, path.c_str(), "org.freedesktop.DBus.Properties", "GetAll");
-    if (call != nullptr && sd_bus_message_append(call, "s", kSession) < 0) {
+        fCalls.NewCall(kLogindBusName, path.c_str(), "org.freedesktop.DBus.Properties", "GetAll");
+    if (call != nullptr && sd_bus_message_append(call, "s", kLogindSessionInterface) < 0) {
         call = sd_bus_message_unref(call);
     }
     fCalls.Send(
@@ -122,16 +123,9 @@ void LoginSessions::LookUp(const std::string& path) {
 }
 
 bool LoginSessions::ReadSession(sd_bus_message* message, Session& session) {
-    if (sd_bus_message_enter_container(message, 'a', "{sv}") <= 0) {
-        return false;
-    }
-    while (sd_bus_message_enter_container(message, 'e', "sv") > 0) {
-        const char* name = nullptr;
-        if (sd_bus_message_read_basic(message, 's', &name) <= 0) {
-            return false;
-        }
-        int read = 0;
+    return ReadVariantDictionary(message, [&](const char* name) {
         int flag = 0;
+        int read = 0;
         if (std::strcmp(name, "User") == 0) {
             std::uint32_t uid = 0;
             const char* path = nullptr;
@@ -140,14 +134,9 @@ bool LoginSessions::ReadSession(sd_bus_message* message, Session& session) {
         } else if (std::strcmp(name, "Active") == 0 || std::strcmp(name, "Remote") == 0) {
             read = sd_bus_message_read(message, "v", "b", &flag);
             (std::strcmp(name, "Active") == 0 ? session.active : session.remote) = flag != 0;
-        } else {
-            read = sd_bus_message_skip(message, "v");
         }
-        if (read < 0 || sd_bus_message_exit_container(message) < 0) {
-            return false;
-        }
-    }
-    return sd_bus_message_exit_container(message) >= 0;
+        return read;
+    });
 }
 
 void LoginSessions::Recount() {
@@ -196,7 +185,7 @@ int LoginSessions::PropertiesChanged(sd_bus_message* message, void* self, sd_bus
     const char* interface = nullptr;
     if (!sessions->fLogind->IsFromOwner(message) || path == nullptr ||
         sd_bus_message_read_basic(message, 's', &interface) <= 0 ||
-        std::strcmp(interface, kSession) != 0) {
+        std::strcmp(interface, kLogindSessionInterface) != 0) {
         return 0;
     }
     const auto known = sessions->fSessions.find(path);

@@ -5,6 +5,7 @@
 
 #include "BusPropertyList.h"
 #include "Logging.h"
+#include "VariantDictionary.h"
 
 namespace platform {
 namespace {
@@ -17,14 +18,7 @@ using Service = DriverHostRegistry::Service;
 
 // Reads the service interface's a{sv} at the message's position.
 bool ReadServiceProperties(sd_bus_message* message, Service& service) {
-    if (sd_bus_message_enter_container(message, 'a', "{sv}") <= 0) {
-        return false;
-    }
-    while (sd_bus_message_enter_container(message, 'e', "sv") > 0) {
-        const char* name = nullptr;
-        if (sd_bus_message_read_basic(message, 's', &name) <= 0) {
-            return false;
-        }
+    return ReadVariantDictionary(message, [&](const char* name) {
         int read = 0;
         if (std::strcmp(name, "ClassName") == 0) {
             const char* text = nullptr;
@@ -47,14 +41,9 @@ bool ReadServiceProperties(sd_bus_message* message, Service& service) {
             read = sd_bus_message_read(message, "v", "t", &service.registrationId);
         } else if (std::strcmp(name, "ProductID") == 0) {
             read = sd_bus_message_read(message, "v", "u", &service.productId);
-        } else {
-            read = sd_bus_message_skip(message, "v");
         }
-        if (read < 0 || sd_bus_message_exit_container(message) < 0) {
-            return false;
-        }
-    }
-    return sd_bus_message_exit_container(message) >= 0;
+        return read;
+    });
 }
 
 // One object, "oa{sa{sv}}" at the message's position: a service when it
