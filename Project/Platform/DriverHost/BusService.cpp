@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 
@@ -203,8 +204,9 @@ int PostEvent(sd_bus_message* call, void* userdata, sd_bus_error* error) {
     }
     BusService* owner = RecordOf(userdata).owner;
     // Letting go of what the caller holds can only lower what is held.
+    const char* sender = sd_bus_message_get_sender(call);
     const std::optional<Action> check =
-        owner->Posted().OnlyReleases(sd_bus_message_get_sender(call), *action)
+        sender != nullptr && owner->Posted().OnlyReleases(sender, *action)
             ? std::nullopt
             : std::optional<Action>(Action::PostEvents);
     return owner->Submit(call, check, error, [&](Prepared& prepared, sd_bus_error*) {
@@ -231,7 +233,9 @@ int SetAcceleration(sd_bus_message* call, void* userdata, sd_bus_error* error) {
         prepared.work = [owner, name = std::move(name), value](const CallReply& reply) {
             const bool stored = owner->Gains().Set(name, value);
             if (stored) {
-                owner->Note(reply.Caller(), "set " + name + " to " + std::to_string(value));
+                char text[32];
+                std::snprintf(text, sizeof text, "%g", value);
+                owner->Note(reply.Caller(), "set " + name + " to " + text);
             }
             reply.ReturnStatus(stored ? kIOReturnSuccess : kIOReturnBadArgument);
         };
@@ -395,7 +399,11 @@ std::vector<std::string> BusService::InstancePaths() const {
 int BusService::Submit(sd_bus_message* call, std::optional<Action> action, sd_bus_error* error,
                        const Prepare& prepare) {
     fHeapTrim.Touch();
-    const std::string client = sd_bus_message_get_sender(call);
+    const char* sender = sd_bus_message_get_sender(call);
+    if (sender == nullptr) {
+        return sd_bus_error_set(error, SD_BUS_ERROR_ACCESS_DENIED, "No sender");
+    }
+    const std::string client = sender;
     const bool waitsBehindOthers = fWaiting.contains(client);
     ClientAuthority::Decision decision = ClientAuthority::Decision::Allowed;
     if (action && !waitsBehindOthers) {

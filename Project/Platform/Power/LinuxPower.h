@@ -2,6 +2,7 @@
 
 #include "BusConnection.h"
 #include "BusNameOwner.h"
+#include "LogindNames.h"
 #include "Power.h"
 
 namespace platform {
@@ -14,7 +15,7 @@ namespace platform {
 class LinuxPower final : public PowerBackend {
 public:
     explicit LinuxPower(BusConnection& systemBus)
-        : fBus(systemBus), fLogind(systemBus.Get(), "org.freedesktop.login1") {}
+        : fBus(systemBus), fLogind(systemBus.Get(), kLogindBusName) {}
     ~LinuxPower() override;
 
     bool Register(Sink sink) override;
