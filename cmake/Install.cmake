@@ -72,7 +72,7 @@ halvorin_install_step(begin)
 
 halvorin_install_targets(halvorin_install_destinations
   OrvandelDriver DriverDemo HalvorinAgent SimulationHost Uninstaller Preferences
-  halvorin-driverd)
+  halvorin-driverd halvorinctl)
 
 # The preference pane's plugin, and the host's menu entry and icon.
 if(TARGET OrvandelPane)
@@ -85,6 +85,16 @@ if(TARGET OrvandelPane)
           DESTINATION "${icon_dir}")
   list(APPEND halvorin_install_destinations "${HALVORIN_PANE_DIR}"
        "${CMAKE_INSTALL_DATADIR}/applications" "${icon_dir}")
+endif()
+
+# The command-line client's manual page and bash completion.
+if(TARGET halvorinctl)
+  set(ctl_source "${PROJECT_SOURCE_DIR}/Project/Tools/halvorinctl")
+  set(completion_dir "${CMAKE_INSTALL_DATADIR}/bash-completion/completions")
+  install(FILES "${ctl_source}/halvorinctl.1" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+  install(FILES "${ctl_source}/halvorinctl.bash-completion" RENAME halvorinctl
+          DESTINATION "${completion_dir}")
+  list(APPEND halvorin_install_destinations "${CMAKE_INSTALL_MANDIR}/man1" "${completion_dir}")
 endif()
 
 # The agent runs in each user's graphical session as a systemd user unit,

@@ -29,7 +29,8 @@ protected:
         fControl = BusConnection::Open(BusConnection::Bus::System);
         ASSERT_TRUE(fConnection && fControl);
         fRegistry = std::make_unique<platform::DriverHostRegistry>(
-            *fConnection, [this](bool present) { fHostChanges.push_back(present); });
+            *fConnection, [this](bool present) { fHostChanges.push_back(present); },
+            platform::DriverHostRegistry::Narration::Logged);
     }
 
     void TearDown() override {

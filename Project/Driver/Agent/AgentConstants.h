@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "ButtonMapping.h"
+#include "MouseModels.h"
 #include "PaneAgentNotifications.h"
 
 // Constants the agent shares with the driver, the pane and the system.
@@ -15,10 +16,6 @@
 
 // USB vendor id of the mouse family, chosen at build time.
 inline constexpr std::int32_t kVendorId = HALVORIN_VENDOR_ID;
-
-// The served models, in the order the HID manager is told to match them.
-inline constexpr std::array<std::int32_t, 3> kOrvandelProductIds = {401, 402, 405};
-inline constexpr std::int32_t kTarnProductId = 405;
 
 // Registry class of the driver instances (which carry "VendorID" and
 // "ProductID" like the HID devices they serve).

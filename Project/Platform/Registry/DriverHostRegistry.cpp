@@ -102,9 +102,11 @@ IOReturn StatusOfBusError(const std::string& errorName) {
 }
 
 DriverHostRegistry::DriverHostRegistry(BusConnection& systemBus,
-                                       std::function<void(bool present)> hostChanged)
+                                       std::function<void(bool present)> hostChanged,
+                                       Narration narration)
     : fBus(systemBus),
       fHostChanged(std::move(hostChanged)),
+      fNarration(narration),
       fHost(systemBus.Get(), kDriverHostBusName,
             [this](const std::string&, const std::string& owner) { HostChanged(owner); }) {
     // The host sends messages to subscribers only; the senders of these
@@ -125,7 +127,7 @@ DriverHostRegistry::DriverHostRegistry(BusConnection& systemBus,
         fAddedMatch.reset(slot);
     }
     if (IsHostPresent()) {
-        SystemLog("Found the driver host on the system bus");
+        Log("Found the driver host on the system bus");
         Mirror();
     }
 }
@@ -135,6 +137,12 @@ DriverHostRegistry::~DriverHostRegistry() {
         if (service.live && service.subscribed) {
             Subscribe(service, false);
         }
+    }
+}
+
+void DriverHostRegistry::Log(const std::string& line) const {
+    if (fNarration == Narration::Logged) {
+        SystemLog(line);
     }
 }
 
@@ -194,6 +202,9 @@ int DriverHostRegistry::InterfacesAdded(sd_bus_message* message, void* self, sd_
     if (std::optional<Service> service = ReadObject(message)) {
         registry->Add(std::move(*service));
         registry->CheckServing();
+        if (registry->fServicesAdded) {
+            registry->fServicesAdded();
+        }
     }
     return 0;
 }
@@ -300,7 +311,7 @@ IOReturn DriverHostRegistry::SetProperties(ServiceId service, const PropertyList
     }
     const auto status = ReadBasic<std::int32_t>(reply.get(), 'i');
     if (status == kIOReturnSuccess && fServices.at(service).className != kHIDSystemClass) {
-        SystemLog("Sent the settings to " + MouseName(fServices.at(service)));
+        Log("Sent the settings to " + MouseName(fServices.at(service)));
     }
     return status ? static_cast<IOReturn>(*status) : kIOReturnError;
 }
@@ -313,7 +324,7 @@ bool DriverHostRegistry::Subscribe(Service& service, bool subscribe) {
         return false;
     }
     service.subscribed = subscribe;
-    SystemLog((subscribe ? "Attached to " : "Detached from ") + MouseName(service));
+    Log((subscribe ? "Attached to " : "Detached from ") + MouseName(service));
     return true;
 }
 
@@ -409,7 +420,7 @@ void DriverHostRegistry::End(Service& service, bool tellInterests) {
     service.live = false;
     if (service.subscribed) {
         service.subscribed = false;
-        SystemLog("Detached from " + MouseName(service));
+        Log("Detached from " + MouseName(service));
     }
     if (!tellInterests) {
         return;
@@ -437,10 +448,10 @@ void DriverHostRegistry::HostChanged(const std::string& newOwner) {
         fHostChanged(false);
     }
     if (newOwner.empty()) {
-        SystemLog("Lost the driver host");
+        Log("Lost the driver host");
         return;
     }
-    SystemLog("Found the driver host on the system bus");
+    Log("Found the driver host on the system bus");
     Mirror();
 }
 

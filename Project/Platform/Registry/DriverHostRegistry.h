@@ -29,11 +29,18 @@ inline constexpr const char* kDriverHostServiceInterface = "org.halvorin.Driver1
 // A service is subscribed to while it has an interest. Dropping the last
 // interest lets go of the subscription only at the end of the run loop's
 // turn, so that renewing interests (drop, then add again) loses no message.
+// The agent's registry also says in the system log what it does.
 class DriverHostRegistry final : public RegistryBackend {
 public:
+    // Whether the system log hears when the host is found and lost, each
+    // mouse attached and detached (product and model) and each settings push:
+    // the agent's story, not every client's.
+    enum class Narration { Quiet, Logged };
+
     // `hostChanged(serving)` is told when the host goes away, and when it
     // serves again (or for the first time).
-    DriverHostRegistry(BusConnection& systemBus, std::function<void(bool present)> hostChanged);
+    DriverHostRegistry(BusConnection& systemBus, std::function<void(bool present)> hostChanged,
+                       Narration narration = Narration::Quiet);
     ~DriverHostRegistry() override;
 
     std::vector<ServiceId> ServicesOfClass(std::string_view className) override;
@@ -44,6 +51,10 @@ public:
     // Only the HID system's parameter connection can be opened.
     IOReturn Open(ServiceId service, std::uint32_t type) override;
     void Close(ServiceId service, std::uint32_t type) override;
+
+    // `added` is told whenever the host announces new objects (a driver
+    // instance for a mouse plugged in), after the host's start has been told.
+    void OnServicesAdded(std::function<void()> added) { fServicesAdded = std::move(added); }
 
     bool IsHostPresent() const { return !fHost.Owner().empty(); }
     bool IsServing() const { return fServing; }
@@ -72,6 +83,7 @@ private:
     void HostChanged(const std::string& newOwner);
     // Every object of the host that has just appeared.
     void Mirror();
+    void Log(const std::string& line) const;
     // Ends a live service; its interests hear of it when told to.
     void End(Service& service, bool tellInterests);
     // False when the host refused or did not answer.
@@ -85,6 +97,8 @@ private:
 
     BusConnection& fBus;
     std::function<void(bool)> fHostChanged;
+    std::function<void()> fServicesAdded;
+    Narration fNarration;
     std::map<ServiceId, Service> fServices;
     std::map<InterestId, Interest> fInterests;
     ServiceId fNextService = 1;
