@@ -6,16 +6,19 @@
 // goes through the host every 10 ms and the user of the active session posts
 // a key every 20 ms. Prints, per attack: how long it took, the host's
 // resident memory at its peak and three seconds after, the frames served and
-// the authorised user's posts answered (and the slowest answer).
+// the authorised user's posts answered, and the slowest frame and post.
 //   DriverHostAttack [calls]     (default 1000000)
 #include <fcntl.h>
 #include <linux/input.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <sys/socket.h>
 #include <systemd/sd-bus.h>
 #include <umockdev.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -46,18 +49,31 @@ long ResidentKilobytes(pid_t pid) {
 struct Beside {
     std::atomic<bool> running{true};
     std::atomic<long> peakKb{0};
-    std::atomic<std::uint64_t> framesSent{0};
-    std::atomic<std::uint64_t> framesServed{0};
+    // Frames carry their number as vertical motion; sent and served times.
+    std::atomic<std::int32_t> framesSent{0};
+    std::atomic<std::int32_t> framesServed{0};
+    std::array<std::atomic<std::int64_t>, 1 << 16> sentAt{};
+    std::atomic<std::int64_t> slowestFrameMicroseconds{0};
     std::atomic<std::uint64_t> postsMade{0};
     std::atomic<std::uint64_t> postsAnswered{0};
-    std::atomic<std::int64_t> slowestMicroseconds{0};
+    std::atomic<std::int64_t> slowestPostMicroseconds{0};
 
     void Reset(long residentKb) {
         peakKb = residentKb;
-        framesSent = framesServed = postsMade = postsAnswered = 0;
-        slowestMicroseconds = 0;
+        postsMade = postsAnswered = 0;
+        slowestFrameMicroseconds = slowestPostMicroseconds = 0;
     }
 };
+
+std::int64_t Now() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+void Slowest(std::atomic<std::int64_t>& slowest, std::int64_t took) {
+    for (std::int64_t seen = slowest; took > seen && !slowest.compare_exchange_weak(seen, took);) {
+    }
+}
 
 std::string Megabytes(long kilobytes) {
     char text[32];
@@ -118,35 +134,49 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(2ms);
         }
     });
-    // A frame of motion every 10 ms; what reaches the pointer is counted and
-    // what reaches the keyboard is taken away.
+    // A frame of motion every 10 ms, numbered; the pointer's and the
+    // keyboard's output read as soon as it comes, as the desktop reads
+    // uinput devices (whose writes never wait).
     std::thread frames([&] {
-        fcntl(pointer[1], F_SETFL, O_NONBLOCK);
-        fcntl(keyboard[1], F_SETFL, O_NONBLOCK);
-        while (beside.running) {
-            const input_event frame[2] = {{{}, EV_REL, REL_X, 1}, {{}, EV_SYN, SYN_REPORT, 0}};
+        // A mouse that is not read loses frames; the writer never waits.
+        fcntl(mouse, F_SETFL, O_NONBLOCK);
+        for (std::int32_t n = 1; beside.running; ++n) {
+            beside.sentAt[n & 0xffff] = Now();
+            const input_event frame[3] = {
+                {{}, EV_REL, REL_X, 1}, {{}, EV_REL, REL_Y, n}, {{}, EV_SYN, SYN_REPORT, 0}};
             if (write(mouse, frame, sizeof frame) == sizeof frame) {
-                ++beside.framesSent;
+                beside.framesSent = n;
             }
             std::this_thread::sleep_for(10ms);
-            input_event got[64];
-            ssize_t n;
-            while ((n = read(pointer[1], got, sizeof got)) > 0) {
-                for (ssize_t i = 0; i < n / static_cast<ssize_t>(sizeof(input_event)); ++i) {
-                    beside.framesServed += got[i].type == EV_SYN;
-                }
-            }
-            while (read(keyboard[1], got, sizeof got) > 0) {
-            }
         }
     });
+    auto reader = [&](int descriptor, bool isPointer) {
+        return std::thread([&, descriptor, isPointer] {
+            pollfd readable{descriptor, POLLIN, 0};
+            while (beside.running) {
+                if (poll(&readable, 1, 100) <= 0) {
+                    continue;
+                }
+                input_event got[64];
+                const ssize_t n = read(descriptor, got, sizeof got);
+                for (ssize_t i = 0; isPointer && i < n / static_cast<ssize_t>(sizeof got[0]); ++i) {
+                    if (got[i].type == EV_REL && got[i].code == REL_Y) {
+                        beside.framesServed = got[i].value;
+                        Slowest(beside.slowestFrameMicroseconds,
+                                Now() - beside.sentAt[got[i].value & 0xffff]);
+                    }
+                }
+            }
+        });
+    };
+    std::thread pointerReader = reader(pointer[1], true);
+    std::thread keyboardReader = reader(keyboard[1], false);
     // The user of the active session posts a key every 20 ms.
     std::thread user([&] {
         sd_bus* connection = bus.Connect();
         bool down = true;
         while (beside.running) {
             const auto start = Clock::now();
-            ++beside.postsMade;
             sd_bus_message* reply = nullptr;
             if (sd_bus_call_method(connection, "org.halvorin.Driver1",
                                    "/org/halvorin/Driver1/HIDSystem",
@@ -156,12 +186,11 @@ int main(int argc, char** argv) {
                 ++beside.postsAnswered;
             }
             sd_bus_message_unref(reply);
+            ++beside.postsMade;
             down = !down;
-            const auto took =
-                std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
-            if (took > beside.slowestMicroseconds) {
-                beside.slowestMicroseconds = took;
-            }
+            Slowest(beside.slowestPostMicroseconds,
+                    std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start)
+                        .count());
             std::this_thread::sleep_for(20ms);
         }
         sd_bus_flush_close_unref(connection);
@@ -185,10 +214,11 @@ int main(int argc, char** argv) {
     };
     std::printf("idle: %s resident\n", Megabytes(idleKb).c_str());
     std::fflush(stdout);
-    std::printf("%-58s %8s %9s %9s %15s %15s %9s\n", "attack (as nobody)", "seconds", "peak",
+    std::printf("%-58s %8s %9s %9s %15s %15s %13s\n", "attack (as nobody)", "seconds", "peak",
                 "after 3 s", "frames served", "posts answered", "slowest");
     for (const Attack& attack : attacks) {
         beside.Reset(ResidentKilobytes(hostPid));
+        const std::int32_t firstFrame = beside.framesSent + 1;
         const auto start = Clock::now();
         std::vector<std::unique_ptr<ChildProcess>> floods;
         for (int i = 0; i < attack.floods; ++i) {
@@ -205,27 +235,32 @@ int main(int argc, char** argv) {
         // answered call from nobody comes after them.
         bus.RunAsNobody({HALVORIN_BUS_FLOOD, "1", "reply", "PostEvent"});
         const std::chrono::duration<double> took = Clock::now() - start;
-        // The last frame and post sent have come through.
-        std::this_thread::sleep_for(100ms);
+        const std::int32_t lastFrame = beside.framesSent;
         const long peak = beside.peakKb;
+        std::this_thread::sleep_for(3s);
         char served[32];
         char answered[32];
-        std::snprintf(served, sizeof served, "%llu/%llu",
-                      static_cast<unsigned long long>(beside.framesServed.load()),
-                      static_cast<unsigned long long>(beside.framesSent.load()));
+        char slowest[32];
+        std::snprintf(served, sizeof served, "%d/%d",
+                      std::min(beside.framesServed.load(), lastFrame) - firstFrame + 1,
+                      lastFrame - firstFrame + 1);
         std::snprintf(answered, sizeof answered, "%llu/%llu",
                       static_cast<unsigned long long>(beside.postsAnswered.load()),
                       static_cast<unsigned long long>(beside.postsMade.load()));
-        std::this_thread::sleep_for(3s);
-        std::printf("%-58s %8.1f %9s %9s %15s %15s %6.1f ms\n", attack.what.c_str(), took.count(),
+        std::snprintf(slowest, sizeof slowest, "%.0f / %.0f ms",
+                      beside.slowestFrameMicroseconds / 1000.0,
+                      beside.slowestPostMicroseconds / 1000.0);
+        std::printf("%-58s %8.1f %9s %9s %15s %15s %13s\n", attack.what.c_str(), took.count(),
                     Megabytes(peak).c_str(), Megabytes(ResidentKilobytes(hostPid)).c_str(), served,
-                    answered, beside.slowestMicroseconds / 1000.0);
+                    answered, slowest);
         std::printf("    nobody's answers: %s\n", answers.c_str());
         std::fflush(stdout);
     }
     beside.running = false;
     sampler.join();
     frames.join();
+    pointerReader.join();
+    keyboardReader.join();
     user.join();
     host.reset();
     sd_bus_flush_close_unref(control);
