@@ -204,8 +204,12 @@ TEST_F(DriverHostClientTest, RefusedPostsAreLoggedOnceABurstWithTheirCount) {
         for (int i = 0; i < burst; ++i) {
             ASSERT_FALSE(HostSaid().empty());
         }
-        // Every answer read, then the burst's end.
-        Serve(*fConnection, [n = 0]() mutable { return ++n > 20; });
+        // The host answers in order: past an answered ping, every refusal is
+        // read; then the burst's end.
+        BusMessage ping = fConnection->NewCall("org.halvorin.Driver1", "/org/halvorin/Driver1",
+                                               "org.freedesktop.DBus.Peer", "Ping");
+        ASSERT_TRUE(fConnection->Call(ping.get()));
+        fConnection->Dispatch();
         platform::CFRunLoopGetCurrent()->RunFor(platform::DriverHostHIDSystem::kRefusalBurst);
         EXPECT_EQ(
             Logged(),
