@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build needs, only those that are missing.
+# With --packaging also the tools that build and check the suite's own Debian
+# packages, and what those packages need at run time (scripts/package.sh,
+# scripts/check-packages.sh).
 set -euo pipefail
 
 packages=(
@@ -11,6 +14,10 @@ packages=(
   libsystemd-dev libevdev-dev libudev-dev
   umockdev libumockdev-dev dbus-daemon python3-dbusmock systemd
 )
+if [[ ${1:-} == --packaging ]]; then
+  packages+=(debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream
+             dbus polkitd udev init-system-helpers)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
