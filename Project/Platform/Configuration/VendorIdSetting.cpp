@@ -86,8 +86,8 @@ FileText ReadSmallFile(const std::string& file) {
 
 VendorIdSetting Refuse(const std::string& file, const std::string& where,
                        const std::string& problem) {
-    SystemLog(file + where + ": " + problem + "; the vendor id stays the build's default " +
-              DescribeVendorIdSetting(VendorIdSetting{}));
+    SystemLog(file + where + ": " + problem + "; using the build's vendor id " +
+              VendorIdText(kBuildVendorId) + " (" + std::to_string(kBuildVendorId) + ")");
     return VendorIdSetting{};
 }
 
