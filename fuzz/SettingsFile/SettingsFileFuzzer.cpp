@@ -1,6 +1,7 @@
 // Arbitrary bytes as the settings file. Loading never crashes and always
 // leaves a complete record with sensitivities in range; what is then written
-// loads back to an equal record and is written again byte for byte.
+// holds only XML 1.0 characters, loads back to an equal record and is written
+// again byte for byte.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +17,7 @@
 #include "AtomicFile.h"
 #include "SettingsFile.h"
 #include "TemporaryHome.h"
+#include "XmlText.h"
 
 namespace {
 
@@ -95,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RequireCompleteRecord(loaded);
     loaded.FlushXml();
     const std::string written = Contents(path);
+    Require(XmlText(written) == written, "written file holds what XML 1.0 does not allow");
 
     ASettingsFile reloaded;
     Require(reloaded.deviceSettings() == loaded.deviceSettings(), "written file loads differently");

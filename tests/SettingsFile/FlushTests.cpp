@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <pugixml.hpp>
 #include <vector>
 
@@ -58,7 +59,7 @@ TEST_F(SettingsFileTest, WhatIsWrittenLoadsBackEqual) {
         "  leading and trailing  ",
         "   ",
         "\t",
-        "\x01,1,0|\x1f,2,0|\x7f,3,0",
+        "\x7f,3,0|\xef\xbf\xbd,4,0",
         "\xc3\xa9,14,0|\xe2\x8c\x98,55,1048576",
         ",,|,|",
     };
@@ -84,15 +85,41 @@ TEST_F(SettingsFileTest, WhatIsWrittenLoadsBackEqual) {
     EXPECT_EQ(ReadFile(), first);
 }
 
-TEST_F(SettingsFileTest, OutOfRangeSensitivitiesAreWrittenAsHeldAndReadBackAsFive) {
+TEST_F(SettingsFileTest, OutOfRangeSensitivitiesAreWrittenAsTheyReadBack) {
     ASettingsFile written;
     written.SetPointerSensitivityValue(12);
     written.SetScrollWheelSensitivityValue(-1);
     written.FlushXml();
-    EXPECT_NE(ReadFile().find("<pointerSensitivity>12</pointerSensitivity>"), std::string::npos);
+    EXPECT_NE(ReadFile().find("<pointerSensitivity>5</pointerSensitivity>"), std::string::npos);
+    EXPECT_NE(ReadFile().find("<scrollWheelSensitivity>5</scrollWheelSensitivity>"),
+              std::string::npos);
     ASettingsFile loaded;
     EXPECT_EQ(loaded.PointerSensitivityValue(), 5);
     EXPECT_EQ(loaded.ScrollWheelSensitivityValue(), 5);
+}
+
+// Characters that XML 1.0 does not allow are left out of the file, which a
+// strict parser (expat) then accepts; a lenient reader of a file holding them
+// as character references keeps them out of the record too.
+TEST_F(SettingsFileTest, FileIsWellFormedXml10WhateverTheMacroKeysHold) {
+    ASettingsFile written;
+    written.SetPrimaryButtonMapping(
+        AButtonMapping::initWithType(kKeyStrokeRecordingMappingType,
+                                     "Esc\x1b,53,0|\x01\xef\xbf\xbf\xc3,36,0"),
+        0);
+    written.FlushXml();
+    const std::string command =
+        "/usr/bin/python3 -c 'import sys, xml.parsers.expat; "
+        "xml.parsers.expat.ParserCreate().ParseFile(open(sys.argv[1], \"rb\"))' " +
+        File().string();
+    EXPECT_EQ(std::system(command.c_str()), 0) << ReadFile();
+    EXPECT_EQ(ASettingsFile().PrimaryButtonMappingAtIndex(0)->macroKeys(), "Esc,53,0|,36,0");
+
+    SettingsXml xml;
+    xml.primary = "<primaryButtonMappings>" + SettingsXml::Mapping("14", "a&#1;b&#27;c,8,0") +
+                  SettingsXml::Mappings({"6", "2", "12", "4", "25"}) + "</primaryButtonMappings>";
+    WriteFile(xml.Text());
+    EXPECT_EQ(ASettingsFile().PrimaryButtonMappingAtIndex(0)->macroKeys(), "abc,8,0");
 }
 
 TEST_F(SettingsFileTest, MappingIdIsWrittenNotTheType) {

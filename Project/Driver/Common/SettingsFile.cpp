@@ -10,6 +10,7 @@
 #include "AtomicFile.h"
 #include "BooleanText.h"
 #include "IntegerText.h"
+#include "XmlText.h"
 
 namespace {
 
@@ -72,8 +73,9 @@ std::string StringValue(pugi::xml_node node) {
     return collector.text;
 }
 
-std::int32_t SensitivityOfText(const std::string& text) {
-    const std::int32_t value = IntegerValueOfText(text);
+// What a sensitivity reads back as. It is also what is written, so that the
+// file holds the value that will be used rather than one that reads otherwise.
+std::int32_t SensitivityAsRead(std::int32_t value) {
     return static_cast<std::uint32_t>(value) > 9 ? kOutOfRangeSensitivity : value;
 }
 
@@ -145,10 +147,10 @@ void ASettingsFile::Load() {
     }
     try {
         const pugi::xml_node root = fXmlDocument->document_element();
-        fDeviceSettings.setPointerSensitivity(
-            SensitivityOfText(StringValue(ChildAt(root, kPointerSensitivityChild))));
-        fDeviceSettings.setScrollWheelSensitivity(
-            SensitivityOfText(StringValue(ChildAt(root, kScrollWheelSensitivityChild))));
+        fDeviceSettings.setPointerSensitivity(SensitivityAsRead(
+            IntegerValueOfText(StringValue(ChildAt(root, kPointerSensitivityChild)))));
+        fDeviceSettings.setScrollWheelSensitivity(SensitivityAsRead(
+            IntegerValueOfText(StringValue(ChildAt(root, kScrollWheelSensitivityChild)))));
         const pugi::xml_node primary = ChildAt(root, kPrimaryButtonMappingsChild);
         for (std::uint32_t i = 0; i < kNumPrimaryButtonMappings; ++i) {
             CreateButtonMappingFromXml(ChildAt(primary, i), i, true);
@@ -188,8 +190,10 @@ void ASettingsFile::ReleaseXml() {
 void ASettingsFile::CreateButtonMappingFromXml(pugi::xml_node element, std::uint32_t buttonIndex,
                                                bool isPrimary) {
     const std::int32_t mapId = IntegerValueOfText(StringValue(ChildAt(element, kMapTypeChild)));
-    MappingRef mapping =
-        AButtonMapping::initWithMapId(mapId, StringValue(ChildAt(element, kMacroKeysChild)));
+    // A lenient parse can yield what XML 1.0 forbids (from a character
+    // reference); it is left out as it would be when written.
+    MappingRef mapping = AButtonMapping::initWithMapId(
+        mapId, XmlText(StringValue(ChildAt(element, kMacroKeysChild))));
     const auto index = static_cast<std::int32_t>(buttonIndex);
     if (isPrimary) {
         fDeviceSettings.SetPrimaryButtonMapping(std::move(mapping), index);
@@ -202,9 +206,9 @@ void ASettingsFile::FlushXml() {
     InitXml(false);
     pugi::xml_node root = fXmlDocument->document_element();
     AppendTextElement(root, kPointerSensitivityElement,
-                      std::to_string(fDeviceSettings.pointerSensitivity()));
+                      std::to_string(SensitivityAsRead(fDeviceSettings.pointerSensitivity())));
     AppendTextElement(root, kScrollWheelSensitivityElement,
-                      std::to_string(fDeviceSettings.scrollWheelSensitivity()));
+                      std::to_string(SensitivityAsRead(fDeviceSettings.scrollWheelSensitivity())));
     pugi::xml_node primary = root.append_child(kPrimaryButtonMappingsElement);
     for (std::int32_t i = 0; i < kNumPrimaryButtonMappings; ++i) {
         AddButtonMappingElement(*fDeviceSettings.PrimaryButtonMappingAtIndex(i), primary);
@@ -227,7 +231,7 @@ void ASettingsFile::FlushXml() {
 void ASettingsFile::AddButtonMappingElement(const AButtonMapping& mapping, pugi::xml_node parent) {
     pugi::xml_node element = parent.append_child(kButtonMappingElement);
     AppendTextElement(element, kMapTypeElement, std::to_string(mapping.GetId()));
-    AppendTextElement(element, kMacroKeysElement, mapping.macroKeys());
+    AppendTextElement(element, kMacroKeysElement, XmlText(mapping.macroKeys()));
 }
 
 void ASettingsFile::RestoreDefaultValues() {
