@@ -25,7 +25,8 @@ for name in "${names[@]}"; do
   debs+=("$deb")
 done
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# A failed check leaves no package behind either.
+trap '$sudo dpkg --purge "${names[@]}" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 
 fail() {
   echo "check-packages: FAIL: $*" >&2
@@ -55,7 +56,10 @@ installed() {
 }
 
 step "round trip: install, remove with the Uninstaller's script, purge"
-$sudo dpkg --purge "${names[@]}" >/dev/null 2>&1 || true
+if { dpkg-query -W -f='${Package}\n' "${names[@]}" 2>/dev/null || true; } | grep -q .; then
+  trap 'rm -rf "$work"' EXIT
+  fail "the packages are on this machine already; purge them first (apt purge ${names[*]})"
+fi
 snapshot >"$work/before"
 $sudo dpkg -i "${debs[@]}" || fail "dpkg could not install the packages"
 $sudo dpkg -i "${debs[@]}" >/dev/null || fail "dpkg could not install the packages again"
