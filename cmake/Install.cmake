@@ -74,6 +74,13 @@ foreach(program IN ITEMS HalvorinAgent Preferences Uninstaller halvorin-driverd 
   endif()
 endforeach()
 
+# The command-line client is typed by people: it goes on PATH, under a name
+# of its own.
+if(TARGET halvorinctl)
+  install(TARGETS halvorinctl RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+  list(APPEND halvorin_install_destinations "${CMAKE_INSTALL_BINDIR}")
+endif()
+
 # The simulation host's example scenarios, with their golden output.
 if(TARGET SimulationHost)
   install(DIRECTORY "${PROJECT_SOURCE_DIR}/examples/"
@@ -94,6 +101,16 @@ if(TARGET OrvandelPane)
   list(APPEND halvorin_install_destinations "${HALVORIN_PANE_DIR}"
        "${CMAKE_INSTALL_DATADIR}/applications" "${icon_dir}" "${CMAKE_INSTALL_DATADIR}/metainfo")
   halvorin_install_step(desktop-entry)
+endif()
+
+# The command-line client's manual page and bash completion.
+if(TARGET halvorinctl)
+  set(ctl_source "${PROJECT_SOURCE_DIR}/Project/Tools/halvorinctl")
+  set(completion_dir "${CMAKE_INSTALL_DATADIR}/bash-completion/completions")
+  install(FILES "${ctl_source}/halvorinctl.1" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+  install(FILES "${ctl_source}/halvorinctl.bash-completion" RENAME halvorinctl
+          DESTINATION "${completion_dir}")
+  list(APPEND halvorin_install_destinations "${CMAKE_INSTALL_MANDIR}/man1" "${completion_dir}")
 endif()
 
 # The agent runs in each user's graphical session as a systemd user unit,

@@ -65,7 +65,8 @@ $sudo dpkg -i "${debs[@]}" || fail "dpkg could not install the packages"
 $sudo dpkg -i "${debs[@]}" >/dev/null || fail "dpkg could not install the packages again"
 [[ -z $($sudo dpkg --audit) ]] || fail "dpkg --audit: $($sudo dpkg --audit)"
 
-! dpkg -L "${names[@]}" | grep -E '^/usr/(s?bin|games)/' || fail "a program went onto PATH"
+! dpkg -L "${names[@]}" | grep -E '^/usr/(s?bin|games)/' | grep -vx /usr/bin/halvorinctl ||
+  fail "a program other than halvorinctl went onto PATH"
 dpkg-query -W -f='${Conffiles}\n' halvorin-driverd | grep -q '^ /etc/halvorin/halvorin.conf ' ||
   fail "/etc/halvorin/halvorin.conf is no conffile"
 desktop-file-validate /usr/share/applications/halvorin-preferences.desktop

@@ -1,7 +1,7 @@
 // Arbitrary bytes as the settings file. Loading never crashes and always
 // leaves a complete record with sensitivities in range; what is then written
-// holds only XML 1.0 characters, loads back to an equal record and is written
-// again byte for byte.
+// holds only XML 1.0 characters, passes the import check, loads back to an
+// equal record and is written again byte for byte.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +16,7 @@
 
 #include "AtomicFile.h"
 #include "SettingsFile.h"
+#include "SettingsFileCheck.h"
 #include "TemporaryHome.h"
 #include "XmlText.h"
 
@@ -93,11 +94,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::filesystem::path& path = SettingsPath();
     Replace(path, data, size);
 
+    (void)SettingsFileProblem(path);  // the check, too, takes any bytes
     ASettingsFile loaded;
     RequireCompleteRecord(loaded);
     loaded.FlushXml();
     const std::string written = Contents(path);
     Require(XmlText(written) == written, "written file holds what XML 1.0 does not allow");
+    // An import takes what an export writes.
+    Require(!SettingsFileProblem(path), "a written file fails the import check");
 
     ASettingsFile reloaded;
     Require(reloaded.deviceSettings() == loaded.deviceSettings(), "written file loads differently");

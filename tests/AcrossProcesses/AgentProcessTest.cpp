@@ -7,6 +7,7 @@
 #include <umockdev.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -40,6 +41,8 @@ void PaneObserver(platform::CFNotificationCenterRef, void*, const char* name, co
                   const platform::PropertyList*) {
     gPaneSaw.emplace_back(name);
 }
+
+const KeyEvents kControlC = {{KEY_LEFTCTRL, 1}, {KEY_C, 1}, {KEY_C, 0}, {KEY_LEFTCTRL, 0}};
 
 // A socket pair standing in for a uinput device: the host writes to the end
 // its process inherits, the test reads the other.
@@ -156,6 +159,11 @@ protected:
         Buttons({code}, 1);
         Buttons({code}, 0);
     }
+    // Clicks the extra button (button 4); whether that typed Ctrl+C.
+    bool ClickCopies() {
+        Click(BTN_EXTRA);
+        return fKeyboard.Keys(4, 200ms) == kControlC;
+    }
     void PrepareForSleep(bool start) {
         Mock("org.freedesktop.login1", kLogindPath, "EmitSignal", "sssav",
              "org.freedesktop.login1.Manager", "PrepareForSleep", "b", 1, "b", start ? 1 : 0);
@@ -225,8 +233,6 @@ protected:
     int fMouse = -1;
 };
 
-const KeyEvents kControlC = {{KEY_LEFTCTRL, 1}, {KEY_C, 1}, {KEY_C, 0}, {KEY_LEFTCTRL, 0}};
-
 TEST_F(AgentProcessTest, PressesSettingsSleepWakeAndAReturningHost) {
     StartAgent();
     ASSERT_TRUE(PaneSees("DeviceAttached"));
@@ -285,12 +291,7 @@ TEST_F(AgentProcessTest, PressesSettingsSleepWakeAndAReturningHost) {
     gPaneSaw.clear();
     StartHost();
     ASSERT_TRUE(PaneSees("DeviceAttached"));
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            Click(BTN_EXTRA);
-            return fKeyboard.Keys(4, 200ms) == kControlC;
-        },
-        [] {}));
+    EXPECT_TRUE(WaitUntil([&] { return ClickCopies(); }, [] {}));
 
     // Stopping the service is the interrupt: the agent ends at once, cleanly.
     EXPECT_TRUE(fAgent->IsRunning());
@@ -320,6 +321,61 @@ TEST_F(AgentProcessTest, AKilledAgentLeavesNoModifierHeld) {
         [] {}));
     fAgent->Stop(SIGKILL);
     EXPECT_EQ(fKeyboard.Keys(1), (KeyEvents{{KEY_LEFTSHIFT, 0}}));
+}
+
+// The command-line client beside the pane's side: it sees the host's mouse
+// and the agent, its change reaches the agent at once, and its monitor shows
+// what the button sends.
+TEST_F(AgentProcessTest, CommandLineClientSeesTheSuiteAndChangesAButtonAtOnce) {
+    StartAgent();
+    ASSERT_TRUE(PaneSees("DeviceAttached"));
+    const auto ctl = [&](std::vector<std::string> words) {
+        words.insert(words.begin(), HALVORIN_CTL);
+        return RunProgram(words, {}, [&] {
+            fPaneBus->Dispatch();
+            platform::CFRunLoopGetCurrent()->RunUntilIdle();
+        });
+    };
+    const ProgramRun status = ctl({"status"});
+    EXPECT_EQ(status.status, 0) << status.errors;
+    for (const std::string& line :
+         {std::string("driver host: running (org.halvorin.Driver1)\n"),
+          "  mouse: Halvorin Orvandel, product 401, vendor " + std::to_string(kVendorId),
+          std::string("agent: running in this session, a mouse attached\n")}) {
+        EXPECT_NE(status.output.find(line), std::string::npos) << status.output;
+    }
+
+    auto monitor = fSystem.StartOnBus({HALVORIN_CTL, "monitor"});
+    const std::string followed = monitor->ReadLine(10s);
+    EXPECT_EQ(followed.rfind("mouse instance=", 0), 0u) << followed;
+    const std::string mouse = followed.substr(std::string("mouse ").size());
+
+    const ProgramRun set = ctl({"set", "button", "4", "Copy"});
+    EXPECT_EQ(set.status, 0) << set.errors;
+    EXPECT_TRUE(WaitUntil([&] { return ClickCopies(); }, [] {}));
+    // The monitor's lines, skipping others (the agent's notifications, the
+    // clicks of the loop above), until one that starts so; none in time: false.
+    const auto comes = [&](const std::string& start) {
+        for (std::string line; !(line = monitor->ReadLine(10s)).empty();) {
+            if (line.rfind(start, 0) == 0) return true;
+        }
+        return false;
+    };
+    // The notification and the messages come on two buses, in either order.
+    EXPECT_TRUE(comes("notification name=HalvorinAgent object=PrefChange userInfo={"));
+    Click(BTN_EXTRA);
+    EXPECT_TRUE(comes("message " + mouse + " type=0x10 button=4"));
+    EXPECT_TRUE(comes("message " + mouse + " type=0xff released"));
+
+    // A host that goes and comes back is followed again.
+    fHost->Stop(SIGKILL);
+    EXPECT_TRUE(comes("message " + mouse + " type=0xe0000010 gone"));
+    EXPECT_TRUE(comes("host gone"));
+    StartHost();
+    EXPECT_TRUE(comes("host serving"));
+    EXPECT_TRUE(comes("mouse instance="));
+    const int ended = monitor->Stop(SIGINT);
+    EXPECT_TRUE(WIFEXITED(ended) && WEXITSTATUS(ended) == 0) << ended;
 }
 
 }  // namespace

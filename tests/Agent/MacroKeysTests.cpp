@@ -39,6 +39,8 @@ TEST(MacroKeysTest, KeysNamedLikeTheSeparatorsStillReadTheirCodes) {
 TEST(MacroKeysTest, FieldsThatAreNoNumbersReadAsZeroAndCodesKeepTheirLow16Bits) {
     EXPECT_EQ(Steps("X,abc,x"), (std::vector<AKeyStrokeStep>{{0, 0}}));
     EXPECT_EQ(Steps("X, 12junk,+5"), (std::vector<AKeyStrokeStep>{{12, 5}}));
+    // The recording sheet reads the same entry as Cmd+c (StoredRecordingTest).
+    EXPECT_EQ(Steps("c,8,1048576x"), (std::vector<AKeyStrokeStep>{{8, 0x100000}}));
     EXPECT_EQ(Steps("X,65537,0"), (std::vector<AKeyStrokeStep>{{1, 0}}));
 }
 

@@ -30,6 +30,26 @@ std::string ConfigText(const std::string& folder, const std::string& policyFile)
            "</busconfig>\n";
 }
 
+// In a forked child: ends with the parent, takes the environment additions
+// and becomes the program.
+[[noreturn]] void BecomeProgram(pid_t parent, const std::vector<std::string>& arguments,
+                                const std::vector<std::string>& environment) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) {
+        _exit(127);
+    }
+    for (const std::string& entry : environment) {
+        putenv(const_cast<char*>(entry.c_str()));
+    }
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+}
+
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
@@ -41,23 +61,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
     const pid_t parent = getpid();
     fPid = fork();
     if (fPid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent) {
-            _exit(127);
-        }
         if (captureOutput) {
             dup2(pipeEnds[1], STDOUT_FILENO);
         }
-        for (const std::string& entry : environment) {
-            putenv(const_cast<char*>(entry.c_str()));
-        }
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
+        BecomeProgram(parent, arguments, environment);
     }
     if (captureOutput) {
         close(pipeEnds[1]);
@@ -215,4 +222,53 @@ bool WaitUntil(const std::function<bool()>& done, const std::function<void()>& s
         step();
     }
     return true;
+}
+
+ProgramRun RunProgram(const std::vector<std::string>& arguments,
+                      const std::vector<std::string>& environment,
+                      const std::function<void()>& meanwhile, std::chrono::milliseconds timeout) {
+    int output[2] = {-1, -1};
+    int errors[2] = {-1, -1};
+    if (pipe2(output, O_CLOEXEC) != 0 || pipe2(errors, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe");
+    }
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(output[1], STDOUT_FILENO);
+        dup2(errors[1], STDERR_FILENO);
+        BecomeProgram(parent, arguments, environment);
+    }
+    close(output[1]);
+    close(errors[1]);
+    ProgramRun run;
+    std::string* texts[] = {&run.output, &run.errors};
+    pollfd streams[] = {{output[0], POLLIN, 0}, {errors[0], POLLIN, 0}};
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int wait = 0;
+    bool exited = false;
+    while (!exited || streams[0].fd >= 0 || streams[1].fd >= 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+        }
+        poll(streams, 2, 5);
+        for (int i = 0; i < 2; ++i) {
+            if (streams[i].fd >= 0 && (streams[i].revents & (POLLIN | POLLHUP)) != 0) {
+                char chunk[4096];
+                const ssize_t count = read(streams[i].fd, chunk, sizeof chunk);
+                if (count > 0) {
+                    texts[i]->append(chunk, static_cast<std::size_t>(count));
+                } else {
+                    close(streams[i].fd);
+                    streams[i].fd = -1;
+                }
+            }
+        }
+        if (meanwhile) {
+            meanwhile();
+        }
+        exited = exited || waitpid(pid, &wait, WNOHANG) == pid;
+    }
+    run.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
+    return run;
 }

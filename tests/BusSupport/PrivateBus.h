@@ -69,6 +69,21 @@ private:
     std::vector<std::unique_ptr<ChildProcess>> fTemplates;
 };
 
+// What a program left that ran to its end: its exit status (-1 when it was
+// killed or ran out of time), standard output and standard error.
+struct ProgramRun {
+    int status = -1;
+    std::string output;
+    std::string errors;
+};
+
+// Runs a program to its end with these environment additions, handing time to
+// `meanwhile` while it runs; killed after `timeout`.
+ProgramRun RunProgram(const std::vector<std::string>& arguments,
+                      const std::vector<std::string>& environment,
+                      const std::function<void()>& meanwhile,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
 // Polls `done` (bounded), handing time to `step` between polls.
 bool WaitUntil(const std::function<bool()>& done, const std::function<void()>& step,
                std::chrono::milliseconds timeout = std::chrono::seconds(10));

@@ -48,7 +48,7 @@ protected:
     AKeyStrokePanelController& Controller() { return *fPane->fKeyStrokePanelController; }
     void Play(const std::vector<Step>& steps) {
         for (const Step& step : steps) {
-            const AKeyEvent event{step.keyCode, step.flags, QString::fromLatin1(step.characters),
+            const AKeyEvent event{step.keyCode, step.flags, step.characters,
                                   step.kind == Step::Repeat};
             switch (step.kind) {
                 case Step::Flags:
@@ -109,6 +109,10 @@ TEST_F(RecordingTest, LoadingJoinsPiecesWithOneSpaceAndMalformedLoadsEmpty) {
     EXPECT_EQ("c,8,1048840|Return,36,0", Sheet().KeyCodesString());
     Play({Down(48, "\t")});
     EXPECT_EQ("c,8,1048840|Return,36,0|Tab,48,0", Sheet().KeyCodesString());
+
+    // Flags read as the agent reads them, by their leading digits.
+    Sheet().SetKeyCodes("c,8,1048576x");
+    EXPECT_EQ("Cmd+c ", Sheet().macroInputField()->text());
 
     Sheet().SetKeyCodes("Return");
     EXPECT_EQ("", Sheet().macroInputField()->text());

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "ButtonMapping.h"
+#include "MouseModels.h"
 #include "PaneAgentNotifications.h"
 #include "VendorIdSetting.h"
 
@@ -13,10 +14,6 @@
 // USB vendor id of the mouse family: the build's default unless the machine's
 // configuration names another, fixed when the agent starts (main.cpp).
 inline const std::uint32_t& kVendorId = platform::VendorIdInForce().value;
-
-// The served models, in the order the HID manager is told to match them.
-inline constexpr std::array<std::int32_t, 3> kOrvandelProductIds = {401, 402, 405};
-inline constexpr std::int32_t kTarnProductId = 405;
 
 // Registry class of the driver instances (which carry "VendorID" and
 // "ProductID" like the HID devices they serve).

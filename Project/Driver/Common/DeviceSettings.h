@@ -16,6 +16,10 @@ inline constexpr const char* kReverseScrollDirectionKey = "ReverseScrollDirectio
 inline constexpr const char* kPrimaryButtonMappingsKey = "PrimaryButtonMappings";
 inline constexpr const char* kSecondaryButtonMappingsKey = "SecondaryButtonMappings";
 
+// The sensitivities in use; the record itself stores any value.
+inline constexpr int kMinSensitivity = 0;
+inline constexpr int kMaxSensitivity = 9;
+
 inline constexpr int kNumPrimaryButtonMappings = 6;
 inline constexpr int kNumSecondaryButtonMappings = 4;
 

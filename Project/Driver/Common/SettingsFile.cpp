@@ -5,24 +5,16 @@
 #include <limits>
 #include <pugixml.hpp>
 #include <string>
+#include <utility>
 
 #include "ApplicationSupport.h"
 #include "AtomicFile.h"
 #include "BooleanText.h"
 #include "IntegerText.h"
+#include "SettingsFileFormat.h"
 #include "XmlText.h"
 
 namespace {
-
-constexpr const char* kSettingsElement = "settings";
-constexpr const char* kPointerSensitivityElement = "pointerSensitivity";
-constexpr const char* kScrollWheelSensitivityElement = "scrollWheelSensitivity";
-constexpr const char* kPrimaryButtonMappingsElement = "primaryButtonMappings";
-constexpr const char* kSecondaryButtonMappingsElement = "secondaryButtonMappings";
-constexpr const char* kReverseScrollWheelElement = "reverseScrollWheel";
-constexpr const char* kButtonMappingElement = "buttonMapping";
-constexpr const char* kMapTypeElement = "mapType";
-constexpr const char* kMacroKeysElement = "macroKeys";
 
 // Positions of the values among the children of the root element; element
 // names are never compared when reading.
@@ -37,10 +29,6 @@ enum ButtonMappingChild : std::size_t { kMapTypeChild = 0, kMacroKeysChild = 1 }
 
 // A sensitivity read from the file outside 0 to 9 takes this value.
 constexpr std::int32_t kOutOfRangeSensitivity = 5;
-
-// Whitespace-only text between elements is not a node, but an element whose
-// only content is white space keeps it, so that such macro keys read back.
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single;
 
 // The file lacks a node at a position the reader expects one.
 struct MissingSettingsNode : std::exception {
@@ -76,7 +64,7 @@ std::string StringValue(pugi::xml_node node) {
 // What a sensitivity reads back as. It is also what is written, so that the
 // file holds the value that will be used rather than one that reads otherwise.
 std::int32_t SensitivityAsRead(std::int32_t value) {
-    return static_cast<std::uint32_t>(value) > 9 ? kOutOfRangeSensitivity : value;
+    return value < kMinSensitivity || value > kMaxSensitivity ? kOutOfRangeSensitivity : value;
 }
 
 // Truncation toward zero, saturating at the ends of the 32-bit range; NaN
@@ -122,19 +110,27 @@ ASettingsFile::ASettingsFile() {
     Load();
 }
 
+ASettingsFile::ASettingsFile(std::filesystem::path xmlPath) : fXmlPath(std::move(xmlPath)) {
+    Load();
+}
+
 ASettingsFile::~ASettingsFile() = default;
 
+std::filesystem::path ASettingsFile::DefaultXmlPath() {
+    const std::filesystem::path folder = platform::ApplicationSupportFolder();
+    return folder.empty() ? folder : folder / kSettingsFolderName / kSettingsFileName;
+}
+
 std::filesystem::path ASettingsFile::GetDefaultXmlPath() {
-    std::filesystem::path folder = platform::ApplicationSupportFolder();
-    if (folder.empty()) {
+    std::filesystem::path path = DefaultXmlPath();
+    if (path.empty()) {
         throw PrefControllerError(kCouldNotLocateConfigFileReason,
                                   std::make_error_code(std::errc::no_such_file_or_directory));
     }
-    folder /= kSettingsFolderName;
-    if (auto error = platform::EnsureFolderExists(folder)) {
+    if (auto error = platform::EnsureFolderExists(path.parent_path())) {
         throw PrefControllerError(kCouldNotLocateConfigFileReason, error);
     }
-    return folder / kSettingsFileName;
+    return path;
 }
 
 void ASettingsFile::Load() {
@@ -174,7 +170,8 @@ bool ASettingsFile::InitXml(bool readFile) {
         // Only a regular file is read: a device or a pipe could block.
         std::error_code ignored;
         if (!std::filesystem::is_regular_file(fXmlPath, ignored)) return false;
-        return static_cast<bool>(fXmlDocument->load_file(fXmlPath.c_str(), kParseOptions));
+        return static_cast<bool>(
+            fXmlDocument->load_file(fXmlPath.c_str(), kSettingsFileParseOptions));
     }
     pugi::xml_node declaration = fXmlDocument->append_child(pugi::node_declaration);
     declaration.append_attribute("version") = "1.0";

@@ -31,9 +31,15 @@ public:
     // and loads it. Raises PrefControllerError "Could not locate config file"
     // when the folder cannot be had.
     ASettingsFile();
+    // The settings in a file of this format elsewhere (an export, an
+    // import): read now if it exists, written by FlushXml.
+    explicit ASettingsFile(std::filesystem::path xmlPath);
     ~ASettingsFile();
     ASettingsFile(const ASettingsFile&) = delete;
     ASettingsFile& operator=(const ASettingsFile&) = delete;
+
+    // Where the user's settings file is (its folder not made here).
+    static std::filesystem::path DefaultXmlPath();
 
     // Writes the record to the file atomically. Raises PrefControllerError
     // "Error saving preferences" when it cannot; the file is then unchanged.

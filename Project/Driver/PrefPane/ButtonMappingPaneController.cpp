@@ -6,12 +6,12 @@
 #include <QSignalBlocker>
 #include <algorithm>
 
+#include "ButtonMenus.h"
 #include "InternalInconsistencyError.h"
 #include "KeyStrokePanelController.h"
 #include "MappingInfoPanelController.h"
 #include "PaneNames.h"
 #include "SettingsFile.h"
-#include "SystemVersion.h"
 
 namespace {
 
@@ -25,9 +25,6 @@ constexpr std::array<std::int32_t, 10> kDefaultKeyboardMappingIds = {22, 24, 26,
                                                                      31, 32, 34, 35, 36};
 constexpr std::int32_t kAssistiveDevicesHintId = 1;
 constexpr std::int32_t kDefaultKeyboardHintId = 0;
-
-// The last row of a reduced menu's first stretch, and the row it leaves out.
-constexpr std::uint32_t kLastUnshiftedItem = 25;
 
 template <std::size_t N>
 bool Contains(const std::array<std::int32_t, N>& ids, std::int32_t id) {
@@ -52,27 +49,22 @@ void AButtonMappingPaneController::ResetSettingsAssignmentForTesting() {
 
 void AButtonMappingPaneController::awakeFromNib() {
     fMappingStrings.clear();
-    const ButtonMappingType last = SystemVersion::isLionOrGreater() ? kActivateSpacesMappingType - 1
-                                                                   : kActivateSpacesMappingType;
-    for (ButtonMappingType type = 0; type <= last; ++type) {
-        fMappingStrings.append(
-            QString::fromStdString(AButtonMapping::buttonMappingChoiceLabelOfType(type)));
+    for (const std::string& label : MenuLabels(true)) {
+        fMappingStrings.append(QString::fromStdString(label));
     }
     fPrimaryButtons = {fButton1MappingChooser, fButton2MappingChooser, fButton3MappingChooser,
                        fButton4MappingChooser, fButton5MappingChooser, fButton6MappingChooser};
     fSecondaryButtons = {fSecondaryButton1MappingChooser, fSecondaryButton2MappingChooser,
                          fSecondaryButton3MappingChooser, fSecondaryButton4MappingChooser};
-    const QString secondaryTitle = QString::fromStdString(
-        AButtonMapping::buttonMappingChoiceLabelOfType(kSecondaryFunctionsMappingType));
+    QStringList reducedMenu;
+    for (const std::string& label : MenuLabels(false)) {
+        reducedMenu.append(QString::fromStdString(label));
+    }
     for (QComboBox* menu : fPrimaryButtons) {
-        menu->addItems(fMappingStrings);
-        if (menu != fButton6MappingChooser) {
-            menu->removeItem(menu->findText(secondaryTitle));
-        }
+        menu->addItems(menu == fButton6MappingChooser ? fMappingStrings : reducedMenu);
     }
     for (QComboBox* menu : fSecondaryButtons) {
-        menu->addItems(fMappingStrings);
-        menu->removeItem(menu->findText(secondaryTitle));
+        menu->addItems(reducedMenu);
     }
     // A user's choice: the index goes through its setter first, then the
     // action runs. Programmatic selections (setCurrentIndex) never emit
@@ -138,14 +130,13 @@ void AButtonMappingPaneController::ShowInfoForMapping(const AButtonMapping& mapp
 
 std::uint32_t AButtonMappingPaneController::GetIndexForMenuWithoutSecondaryChoice(
     ButtonMappingType type) {
-    return static_cast<std::uint32_t>(type > kSecondaryFunctionsMappingType ? type - 1 : type);
+    return MenuItemOfMappingType(type, false);
 }
 
 std::uint32_t AButtonMappingPaneController::IndexForStoredType(std::uint32_t buttonIndex,
                                                                bool isPrimary,
                                                                ButtonMappingType type) const {
-    return IsFullMenu(buttonIndex, isPrimary) ? static_cast<std::uint32_t>(type)
-                                              : GetIndexForMenuWithoutSecondaryChoice(type);
+    return MenuItemOfMappingType(type, IsFullMenu(buttonIndex, isPrimary));
 }
 
 void AButtonMappingPaneController::UpdateUiFromConfig() {
@@ -244,14 +235,12 @@ void AButtonMappingPaneController::UpdateMacroMapping(const platform::NSNotifica
 
 void AButtonMappingPaneController::SetButtonMapping(std::uint32_t itemIndex,
                                                     std::uint32_t buttonIndex, bool isPrimary) {
-    std::uint32_t type = itemIndex;
-    if (!IsFullMenu(buttonIndex, isPrimary) && itemIndex > kLastUnshiftedItem) {
-        type += 1;
-    }
+    const ButtonMappingType type =
+        MappingTypeOfMenuItem(itemIndex, IsFullMenu(buttonIndex, isPrimary));
     if (type == kKeyStrokeRecordingMappingType) {
         return;  // the recording sheet stores it
     }
-    const auto mapping = AButtonMapping::initWithType(static_cast<ButtonMappingType>(type), {});
+    const auto mapping = AButtonMapping::initWithType(type, {});
     if (isPrimary) {
         fSettingsFile->SetPrimaryButtonMapping(mapping, static_cast<std::int32_t>(buttonIndex));
         if (buttonIndex == 4 && !fAssigning) {
@@ -274,7 +263,10 @@ void AButtonMappingPaneController::KeepUnshownButton5Mapping() {
 }
 
 bool AButtonMappingPaneController::IsFullMenu(std::uint32_t buttonIndex, bool isPrimary) const {
-    return isPrimary && (buttonIndex == 5 || (buttonIndex == 4 && fButton5MenuFull));
+    // Button 6's menu stays full once hidden for the Tarn model.
+    const auto index = static_cast<std::int32_t>(buttonIndex);
+    return AMouseButtons{false}.IsFullMenu(index, isPrimary) ||
+           (fButton5MenuFull && AMouseButtons{true}.IsFullMenu(index, isPrimary));
 }
 
 std::uint32_t& AButtonMappingPaneController::SelectedIndexField(std::uint32_t buttonIndex,

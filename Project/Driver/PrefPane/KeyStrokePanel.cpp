@@ -3,55 +3,11 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <array>
-#include <utility>
 
 #include "KeyboardLayout.h"
 #include "QtKeyTranslation.h"
 #include "UserAttention.h"
 #include "ui_KeyStrokePanel.h"
-
-namespace {
-
-constexpr std::uint32_t kAnyModifierMask = 0x1E0000 | kFunctionKeyMask;
-
-struct ModifierName {
-    std::uint32_t mask;
-    const char* name;
-};
-// In the order the names are written.
-constexpr std::array<ModifierName, 5> kModifierNames = {{{kShiftKeyMask, "Shift"},
-                                                         {kFunctionKeyMask, "Fn"},
-                                                         {kControlKeyMask, "Ctrl"},
-                                                         {kOptionKeyMask, "Opt"},
-                                                         {kCommandKeyMask, "Cmd"}}};
-
-struct KeyName {
-    std::uint16_t keyCode;
-    const char* name;
-};
-constexpr std::array<KeyName, 30> kKeyNames = {{
-    {36, "Return"}, {48, "Tab"},     {49, "Space"},   {51, "Delete"},  {53, "Esc"},
-    {57, "CapsLock"}, {71, "NumLock"}, {76, "Enter"}, {96, "F5"},      {97, "F6"},
-    {98, "F7"},     {99, "F3"},      {100, "F8"},     {101, "F9"},     {103, "F11"},
-    {105, "F13"},   {109, "F10"},    {111, "F12"},    {115, "Home"},   {116, "PgUp"},
-    {117, "Delete"}, {118, "F4"},    {119, "End"},    {120, "F2"},     {121, "PgDown"},
-    {122, "F1"},    {123, "Left"},   {124, "Right"},  {125, "Down"},   {126, "Up"},
-}};
-
-// The recording's separators: a key typing one of them gets a name instead,
-// so that its entry keeps its three fields.
-QString SeparatorSafeName(const QString& characters) {
-    if (characters == QLatin1String(",")) {
-        return QStringLiteral("Comma");
-    }
-    if (characters == QLatin1String("|")) {
-        return QStringLiteral("Bar");
-    }
-    return characters;
-}
-
-}  // namespace
 
 static platform::CGEventRef myCGEventCallback(platform::CGEventTapProxy proxy,
                                               platform::CGEventType type,
@@ -154,146 +110,33 @@ void AKeyStrokePanel::HandleWindowSystemKey(QKeyEvent* event, bool pressed) {
 }
 
 void AKeyStrokePanel::flagsChanged(const AKeyEvent& event) {
-    const std::uint32_t flags = event.modifierFlags;
-    if ((flags & kAnyModifierMask) == 0) {
-        fUserPressingModifierKeys = false;
-        fNeedsToClearModifierKeys = false;
-        return;
-    }
-    if (flags == fCurrentModFlags || fNeedsToClearModifierKeys) {
-        fUserPressingModifierKeys = true;
-        return;
-    }
-    const std::uint32_t changed = flags ^ fCurrentModFlags;
-    const QString names = GetModFlagsString(changed, fCurrentModFlags);
-    if (!names.isEmpty()) {
-        ShowText(Text() + (fUserEnteringKeyCombo ? QStringLiteral("+") : QString()) + names);
-        fCurrentModFlags |= changed;
-    }
-    fUserEnteringKeyCombo = true;
-    fUserPressingModifierKeys = true;
+    fRecording.flagsChanged(event.modifierFlags);
+    Show();
 }
 
 void AKeyStrokePanel::keyDown(const AKeyEvent& event) {
-    if (event.isARepeat) {
-        return;
-    }
-    const QString name = GetKeyString(event);
-    if (name.isEmpty()) {
-        platform::NSBeep();
-        fUserEnteringKeyCombo = false;
-        fCurrentModFlags = 0;
-        return;
-    }
-    QString text = Text();
-    if (fUserEnteringKeyCombo) {
-        text += QStringLiteral("+%1 ").arg(name);
-        fNeedsToClearModifierKeys = fUserPressingModifierKeys;
-        Record(name, event);
-    } else if (!fNeedsToClearModifierKeys) {
-        if (!text.isEmpty()) {
-            text += QLatin1Char(' ');
-        }
-        text += QStringLiteral("%1 ").arg(name);
-        Record(name, event);
-    }
-    ShowText(text);
-    fUserEnteringKeyCombo = false;
-    fCurrentModFlags = 0;
+    Show(fRecording.keyDown(event));
 }
 
 bool AKeyStrokePanel::performKeyEquivalent(const AKeyEvent& event) {
-    const QString name = GetKeyString(event);
-    if (name.isEmpty()) {
-        platform::NSBeep();
-        return true;
-    }
-    if (fUserEnteringKeyCombo) {
-        ShowText(Text() + QStringLiteral("+%1 ").arg(name));
-        fNeedsToClearModifierKeys = true;
-        Record(name, event);
-    }
-    fUserEnteringKeyCombo = false;
-    fCurrentModFlags = 0;
+    Show(fRecording.performKeyEquivalent(event));
     return true;
 }
 
-void AKeyStrokePanel::Record(const QString& name, const AKeyEvent& event) {
-    fKeyCodes.append(QStringLiteral("%1,%2,%3").arg(name).arg(event.keyCode).arg(fCurrentModFlags));
-}
-
 void AKeyStrokePanel::SetKeyCodes(const QString& keyCodes) {
-    fUserPressingModifierKeys = false;
-    fNeedsToClearModifierKeys = false;
-    fUserEnteringKeyCombo = false;
-    fCurrentModFlags = 0;
-    if (keyCodes.isEmpty()) {
-        fKeyCodes.clear();
-        ShowText(QString());
-        return;
-    }
-    const QStringList entries = keyCodes.split(QLatin1Char('|'));
-    QStringList pieces;
-    for (const QString& entry : entries) {
-        const QStringList fields = entry.split(QLatin1Char(','));
-        if (fields.size() < 3) {
-            SetKeyCodes(QString());  // a malformed recording loads as none
-            return;
-        }
-        const auto flags = static_cast<std::uint32_t>(fields[2].trimmed().toLongLong());
-        pieces.append(flags != 0 ? GetModFlagsString(flags, 0) + QLatin1Char('+') + fields[0]
-                                 : fields[0]);
-    }
-    fKeyCodes = entries;
-    ShowText(QStringLiteral("%1 ").arg(pieces.join(QLatin1Char(' '))));
+    fRecording.SetKeyCodes(keyCodes.toStdString());
+    Show();
 }
 
 QString AKeyStrokePanel::KeyCodesString() const {
-    return fKeyCodes.join(QLatin1Char('|'));
+    return QString::fromStdString(fRecording.KeyCodesString());
 }
 
-bool AKeyStrokePanel::HasValidRecording() const {
-    return !fUserEnteringKeyCombo;
-}
-
-QString AKeyStrokePanel::GetKeyString(const AKeyEvent& event) {
-    for (const KeyName& key : kKeyNames) {
-        if (key.keyCode == event.keyCode) {
-            return QString::fromLatin1(key.name);
-        }
+void AKeyStrokePanel::Show(AKeyStrokeRecording::KeyResult result) {
+    if (result == AKeyStrokeRecording::KeyResult::Refused) {
+        platform::NSBeep();
     }
-    return SeparatorSafeName(event.charactersIgnoringModifiers);
-}
-
-std::optional<std::uint16_t> AKeyStrokePanel::KeyCodeForName(const QString& name) {
-    for (const KeyName& key : kKeyNames) {
-        if (name == QLatin1String(key.name)) {
-            return key.keyCode;
-        }
-    }
-    return KeyCodeForCharacters(name);
-}
-
-QString AKeyStrokePanel::GetModFlagsString(std::uint32_t flags, std::uint32_t currentFlags) {
-    QString names;
-    names.reserve(25);
-    for (const ModifierName& modifier : kModifierNames) {
-        if ((flags & modifier.mask) != 0 && (currentFlags & modifier.mask) == 0) {
-            if (!names.isEmpty()) {
-                names += QLatin1Char('+');
-            }
-            names += QLatin1String(modifier.name);
-        }
-    }
-    return names;
-}
-
-void AKeyStrokePanel::ShowText(const QString& text) {
-    fMacroInputField->setText(text);
-}
-
-QString AKeyStrokePanel::Text() const {
-    return fMacroInputField->text();
+    fMacroInputField->setText(QString::fromStdString(fRecording.Text()));
 }
 
 // The tap's callback: a key down goes to the sheet (the context) as a

@@ -41,9 +41,7 @@ void AKeyStrokePanelController::Ok(QObject*) {
         return;
     }
     platform::NSBeep();
-    platform::RunStopAlert({"Invalid KeyStroke Recording",
-                            "You cannot enter a key sequence consisting of only modifier keys.",
-                            "Ok"});
+    platform::RunStopAlert({kInvalidRecordingHeader, kInvalidRecordingMessage, "Ok"});
 }
 
 void AKeyStrokePanelController::Clear(QObject*) {

@@ -5,6 +5,7 @@
 
 #include "ButtonMappingPaneController.h"
 #include "DeviceSettings.h"
+#include "MouseModels.h"
 #include "PaneBundle.h"
 #include "PaneInterface.h"
 #include "PaneNames.h"
@@ -25,7 +26,6 @@ constexpr double kTimeoutDelay = 10.0;
 constexpr double kTabViewX = 18.0;
 constexpr double kTabViewY = 42.0;
 constexpr const char* kTarnImageName = "tarnmouse";
-constexpr const char* kTarnMouseName = "Halvorin Orvandel Tarn";
 
 void DeviceAttachedCallback(platform::CFNotificationCenterRef, void* observer, const char*,
                             const char*, const platform::PropertyList* userInfo) {
@@ -182,7 +182,7 @@ void AMainPrefController::NoDeviceAttached(const platform::PropertyList*) {
 void AMainPrefController::UpdateForTarn() {
     if (fSettingsFile->IsTarnMouse() && !fChangedForTarn) {
         fMouseImage->setPixmap(PaneBundleImage(kTarnImageName, QStringLiteral("png")));
-        fMouseName->setText(kTarnMouseName);
+        fMouseName->setText(QString::fromUtf8(kTarnMouseName.data(), kTarnMouseName.size()));
         fChangedForTarn = true;
     }
     fButtonMappingPaneController->UpdateForTarn();

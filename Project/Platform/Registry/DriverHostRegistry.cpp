@@ -171,6 +171,9 @@ int DriverHostRegistry::InterfacesAdded(sd_bus_message* message, void* self, sd_
     const char* sender = sd_bus_message_get_sender(message);
     if (sender != nullptr && registry->fOwner == sender) {
         registry->CheckServing();
+        if (registry->fServicesAdded) {
+            registry->fServicesAdded();
+        }
     }
     return 0;
 }

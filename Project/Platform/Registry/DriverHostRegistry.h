@@ -35,6 +35,10 @@ public:
     IOReturn Open(ServiceId service, std::uint32_t type) override;
     void Close(ServiceId service, std::uint32_t type) override;
 
+    // `added` is told whenever the host announces new objects (a driver
+    // instance for a mouse plugged in), after the host's start has been told.
+    void OnServicesAdded(std::function<void()> added) { fServicesAdded = std::move(added); }
+
     bool IsHostPresent() const { return !fOwner.empty(); }
     bool IsServing() const { return fServing; }
     // The object path behind a live service; empty when gone.
@@ -66,6 +70,7 @@ private:
 
     BusConnection& fBus;
     std::function<void(bool)> fHostChanged;
+    std::function<void()> fServicesAdded;
     std::string fOwner;  // the host's unique name; empty while it is away
     std::map<ServiceId, Service> fServices;
     std::map<InterestId, Interest> fInterests;

@@ -34,7 +34,7 @@ void Announce(bool isTarn) {
 }
 
 AKeyEvent Key(std::uint16_t code, const char* characters, std::uint32_t flags = 0) {
-    return {code, flags, QString::fromLatin1(characters), false};
+    return {code, flags, characters, false};
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "ButtonMapping.h"
+#include "ButtonMenus.h"
 #include "DeviceSettings.h"
 
 namespace scenario {
@@ -113,11 +115,8 @@ public:
     // A catalogue row by number or by its label.
     std::int32_t MappingType() {
         const std::string& word = Word("button function");
-        for (ButtonMappingType type = 0; type < kNumButtonMappingTypes; ++type) {
-            if (AButtonMapping::buttonMappingChoiceLabelOfType(type) == word ||
-                std::to_string(type) == word) {
-                return type;
-            }
+        if (const std::optional<ButtonMappingType> type = MappingTypeNamed(word)) {
+            return *type;
         }
         Fail("unknown button function '" + word + "'");
     }

@@ -60,16 +60,6 @@ platform::PropertyList ReadSettingsFileAt(const std::filesystem::path& file) {
     return ASettingsFile().SettingsAsDict();
 }
 
-struct ModifierName {
-    const char* name;
-    std::uint32_t mask;
-};
-constexpr ModifierName kModifiers[] = {{"Shift", kShiftKeyMask},
-                                       {"Ctrl", kControlKeyMask},
-                                       {"Opt", kOptionKeyMask},
-                                       {"Cmd", kCommandKeyMask},
-                                       {"Fn", kFunctionKeyMask}};
-
 }  // namespace
 
 ScenarioPane::ScenarioPane(platform::SimulatedMachine& machine, Output output)
@@ -226,40 +216,24 @@ void ScenarioPane::Record(const scenario::PaneRecord& record) {
 
 void ScenarioPane::TypeKey(const std::string& key) {
     AKeyStrokePanel& sheet = *fPane->fKeyStrokePanelController->fKeyStrokePanel;
-    const QStringList parts = QString::fromStdString(key).split(QLatin1Char('+'));
-    const auto modifierNamed = [](const QString& name) {
-        return std::find_if(std::begin(kModifiers), std::end(kModifiers),
-                            [&](const ModifierName& m) { return name == m.name; });
-    };
-    // Modifiers are pressed in order; a last part that is a modifier too
-    // makes a combination of modifiers alone.
-    const bool modifiersOnly = modifierNamed(parts.back()) != std::end(kModifiers);
-    std::uint32_t flags = 0;
-    for (qsizetype i = 0; i < parts.size() - (modifiersOnly ? 0 : 1); ++i) {
-        const auto modifier = modifierNamed(parts[i]);
-        if (modifier == std::end(kModifiers)) {
-            throw std::runtime_error("unknown modifier '" + parts[i].toStdString() + "'");
-        }
-        flags |= modifier->mask;
-        sheet.flagsChanged({0, flags, {}, false});
+    std::string error;
+    const std::optional<AKeyStrokeWord> word = ParseKeyStrokeWord(key, error);
+    if (!word) {
+        throw std::runtime_error(error);
     }
-    if (modifiersOnly) {
-        sheet.flagsChanged({0, 0, {}, false});
-        return;
-    }
-    const std::optional<std::uint16_t> keyCode = AKeyStrokePanel::KeyCodeForName(parts.back());
-    if (!keyCode) {
-        throw std::runtime_error("unknown key '" + parts.back().toStdString() + "'");
-    }
-    if (sheet.hasEventTap()) {
-        fMachine.TypeKey(*keyCode, flags);
-        fMachine.Loop().RunUntilIdle();
-    } else {
-        sheet.keyDown({*keyCode, flags, CharactersIgnoringModifiers(*keyCode), false});
-    }
-    if (flags != 0) {
-        sheet.flagsChanged({0, 0, {}, false});
-    }
+    TypeKeyStrokeWord(
+        *word,
+        [&](std::uint32_t flags) {
+            sheet.flagsChanged({0, flags, {}, false});
+        },
+        [&](std::uint16_t keyCode, std::uint32_t flags) {
+            if (sheet.hasEventTap()) {
+                fMachine.TypeKey(keyCode, flags);
+                fMachine.Loop().RunUntilIdle();
+            } else {
+                sheet.keyDown({keyCode, flags, CharactersIgnoringModifiers(keyCode), false});
+            }
+        });
 }
 
 void ScenarioPane::PressSheetButton(const scenario::PaneSheetButton& button) {

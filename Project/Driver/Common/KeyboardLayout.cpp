@@ -38,28 +38,28 @@ constexpr std::array<KeyText, 7> kFunctionKeyTexts = {{{107, "F14"},
                                                        {80, "F19"},
                                                        {114, "Help"}}};
 
-QString CharactersIgnoringModifiers(std::uint16_t keyCode) {
+std::string CharactersIgnoringModifiers(std::uint16_t keyCode) {
     for (const KeyCharacter& key : kUsLayout) {
         if (key.keyCode == keyCode) {
-            return QString(QLatin1Char(key.character));
+            return std::string(1, key.character);
         }
     }
     for (const KeyText& key : kFunctionKeyTexts) {
         if (key.keyCode == keyCode) {
-            return QString::fromLatin1(key.text);
+            return key.text;
         }
     }
     return {};
 }
 
-std::optional<std::uint16_t> KeyCodeForCharacters(const QString& characters) {
+std::optional<std::uint16_t> KeyCodeForCharacters(std::string_view characters) {
     for (const KeyCharacter& key : kUsLayout) {
-        if (characters == QLatin1Char(key.character)) {
+        if (characters == std::string_view(&key.character, 1)) {
             return key.keyCode;
         }
     }
     for (const KeyText& key : kFunctionKeyTexts) {
-        if (characters == QLatin1String(key.text)) {
+        if (characters == key.text) {
             return key.keyCode;
         }
     }
