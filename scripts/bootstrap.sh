@@ -13,6 +13,7 @@ packages=(
   pkexec
   libsystemd-dev libevdev-dev libudev-dev
   umockdev libumockdev-dev dbus-daemon python3-dbusmock systemd
+  xvfb libxcb-xtest0-dev x11proto-dev weston qt6-wayland libweston-10-dev
 )
 if [[ ${1:-} == --packaging ]]; then
   packages+=(debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream
