@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build needs, only those that are missing.
+# With --packaging also the tools that build and check the suite's own Debian
+# packages, and what those packages need at run time (scripts/package.sh,
+# scripts/check-packages.sh).
 set -euo pipefail
 
 packages=(
@@ -10,7 +13,12 @@ packages=(
   pkexec
   libsystemd-dev libevdev-dev libudev-dev
   umockdev libumockdev-dev dbus-daemon python3-dbusmock systemd
+  xvfb libxcb-xtest0-dev x11proto-dev weston qt6-wayland libweston-10-dev
 )
+if [[ ${1:-} == --packaging ]]; then
+  packages+=(debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream
+             dbus polkitd udev init-system-helpers)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

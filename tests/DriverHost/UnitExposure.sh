@@ -7,7 +7,7 @@ set -eu
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 unit="$work/halvorin-driverd.service"
-sed 's#@HALVORIN_DRIVERD_PATH@#/usr/bin/halvorin-driverd#' "$1" >"$unit"
+sed 's#@HALVORIN_DRIVERD_PATH@#/usr/libexec/halvorin/halvorin-driverd#' "$1" >"$unit"
 if ! command -v systemd-analyze >/dev/null 2>&1; then
     echo "systemd-analyze is missing"
     exit 1

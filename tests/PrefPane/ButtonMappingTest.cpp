@@ -117,7 +117,7 @@ TEST_F(ButtonMappingTest, TarnButtonFiveKeepsSecondaryFunctionsThroughTheReshapi
     EXPECT_EQ(kSecondaryFunctionsMappingType, StoredPrimary(4));
 }
 
-TEST_F(ButtonMappingTest, PaneClosedBeforeTheTarnIsSeenKeepsItsButtonFive) {
+TEST_F(ButtonMappingTest, PaneClosedBeforeTheTarnIsSeenKeepsItsButtonFiveInTheFileOnly) {
     WriteSettings({1, 10, 2, 13, kSecondaryFunctionsMappingType, 26});
     Load();
     Select();
@@ -125,6 +125,16 @@ TEST_F(ButtonMappingTest, PaneClosedBeforeTheTarnIsSeenKeepsItsButtonFive) {
     fPane->willUnselect();
     EXPECT_EQ(kSecondaryFunctionsMappingType,
               ASettingsFile().PrimaryButtonMappingAtIndex(4)->mapType());
+
+    // Shown again in the same session: the agent is sent what the menu shows.
+    const std::size_t sent = PanePosts(kPreferencesChangedNotification).size();
+    Select();
+    const auto posts = PanePosts(kPreferencesChangedNotification);
+    ASSERT_EQ(sent + 3, posts.size());
+    const platform::PropertyList& button5 =
+        posts.back().userInfo->Find(kPrimaryButtonMappingsKey)->AsArray()->at(4);
+    EXPECT_EQ("26", *button5.Find(kMappingIdKey)->AsString());  // Show/Hide Dashboard
+    EXPECT_EQ("Show/Hide Dashboard", Primary(4)->currentText());
 }
 
 TEST_F(ButtonMappingTest, TarnReshapingHidesTheSixthButtonShrinksBoxesAndRenumbersCaptions) {

@@ -3,6 +3,9 @@
 #include <sstream>
 
 #include "Scenario.h"
+#include "ScenarioRunner.h"
+#include "SettingsFile.h"
+#include "TemporaryHome.h"
 
 namespace {
 
@@ -76,6 +79,39 @@ TEST(ScenarioTest, ReadsTheActionsOfThePanesUser) {
     EXPECT_EQ(std::get<PaneSheetButton>(lines[2].command).button, PaneSheetButton::Button::Cancel);
     EXPECT_TRUE(std::get<PaneHintOk>(lines[3].command).dontShow);
     EXPECT_EQ(std::get<PaneSet>(lines[4].command).field, PaneSet::Field::Defaults);
+}
+
+// A six-button mouse whose stored button 5 is "Secondary Functions": its
+// menu cannot show that row and shows "Show/Hide Dashboard" instead. Hiding
+// the pane keeps the stored row in the file; the pane shown again sends, and
+// the button then does, what the menu shows.
+TEST(ScenarioRunnerTest, PaneShownAgainKeepsButtonFiveAsItsMenuShowsIt) {
+    platform::ScopedTemporaryHome home;
+    {
+        ASettingsFile stored;
+        stored.SetPrimaryButtonMapping(
+            AButtonMapping::initWithType(kSecondaryFunctionsMappingType, {}), 4);
+        stored.FlushXml();
+    }
+    std::ostringstream output;
+    ScenarioRunner(output, home.Path())
+        .Run(ParseText("plug 401\npane show\nadvance 1\npane hide\npane show\nadvance 1\n"
+                       "buttons 1 0x08\nbuttons 1 0\n"));
+    const std::string printed = output.str();
+    EXPECT_NE(printed.find("settings-file written pointer=5 scroll=5 reverse=0 "
+                           "primary=1,9,2,12,25,25"),
+              std::string::npos)
+        << printed;
+    const std::size_t shownAgain = printed.rfind("pane view searching");
+    const std::size_t lastPost = printed.rfind("name=HalvorinAgent");
+    ASSERT_LT(shownAgain, lastPost) << printed;
+    EXPECT_NE(
+        printed.find(
+            R"({"MacroKeys": "", "kMappingIdKey": "26"}, {"MacroKeys": "", "kMappingIdKey": "25"}])",
+            lastPost),
+        std::string::npos)
+        << printed;
+    EXPECT_NE(printed.find("key-down key=111 ", shownAgain), std::string::npos) << printed;
 }
 
 struct BadLine {

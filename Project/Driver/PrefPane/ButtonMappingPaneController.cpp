@@ -252,14 +252,14 @@ void AButtonMappingPaneController::SetButtonMapping(std::uint32_t itemIndex,
     PostMappingChange();
 }
 
-void AButtonMappingPaneController::KeepUnshownButton5Mapping() {
+ASettingsFile::MappingRef AButtonMappingPaneController::UnshownButton5Mapping() const {
     if (fSettingsFile != nullptr && !fButton5MenuFull &&
         fOrigTarnButton5Mapping == kSecondaryFunctionsMappingType &&
         fSettingsFile->PrimaryButtonMappingAtIndex(4)->mapType() ==
             kSecondaryFunctionsMappingType + 1) {
-        fSettingsFile->SetPrimaryButtonMapping(
-            AButtonMapping::initWithType(kSecondaryFunctionsMappingType, {}), 4);
+        return AButtonMapping::initWithType(kSecondaryFunctionsMappingType, {});
     }
+    return nullptr;
 }
 
 bool AButtonMappingPaneController::IsFullMenu(std::uint32_t buttonIndex, bool isPrimary) const {

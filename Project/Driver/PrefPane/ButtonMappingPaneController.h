@@ -8,11 +8,11 @@
 
 #include "ButtonMapping.h"
 #include "LocalNotifications.h"
+#include "SettingsFile.h"
 
 class QComboBox;
 class QGroupBox;
 class QLabel;
-class ASettingsFile;
 class AKeyStrokePanelController;
 class AMappingInfoPanelController;
 
@@ -72,10 +72,11 @@ public:
     void SetButtonMapping(std::uint32_t itemIndex, std::uint32_t buttonIndex, bool isPrimary);
     static std::uint32_t GetIndexForMenuWithoutSecondaryChoice(ButtonMappingType type);
 
-    // Before the settings are written: a stored "Secondary Functions" of
-    // button 5 that its reduced menu could not show goes back into the record
-    // (a pane opened without the Tarn model attached must not lose it).
-    void KeepUnshownButton5Mapping();
+    // What the settings file is to hold for button 5 instead of the record's
+    // mapping, or null: a stored "Secondary Functions" that its reduced menu
+    // could not show (a pane opened without the Tarn model attached must not
+    // lose it). The record itself keeps what the menu shows.
+    ASettingsFile::MappingRef UnshownButton5Mapping() const;
 
     // The selected-index properties: a setter stores the index, shows it in
     // its menu and stores the menu's function.

@@ -48,6 +48,31 @@ void PerformLater(AMainPrefController* controller, Member member, double delay) 
     });
 }
 
+// Puts a mapping in place of a primary button's for as long as it lives (for
+// nothing when the mapping is null), then the record's own back.
+class ScopedPrimaryMapping {
+public:
+    ScopedPrimaryMapping(ASettingsFile& file, std::int32_t index, ASettingsFile::MappingRef mapping)
+        : fFile(file), fIndex(index) {
+        if (mapping) {
+            fOwn = fFile.PrimaryButtonMappingAtIndex(index);
+            fFile.SetPrimaryButtonMapping(std::move(mapping), index);
+        }
+    }
+    ~ScopedPrimaryMapping() {
+        if (fOwn) {
+            fFile.SetPrimaryButtonMapping(fOwn, fIndex);
+        }
+    }
+    ScopedPrimaryMapping(const ScopedPrimaryMapping&) = delete;
+    ScopedPrimaryMapping& operator=(const ScopedPrimaryMapping&) = delete;
+
+private:
+    ASettingsFile& fFile;
+    std::int32_t fIndex;
+    ASettingsFile::MappingRef fOwn;
+};
+
 }  // namespace
 
 AMainPrefController::AMainPrefController() = default;
@@ -232,6 +257,9 @@ void AMainPrefController::willUnselect() {
     NSNotificationCenter::defaultCenter().RemoveObserver(this);
     platform::CFNotificationCenterRemoveEveryObserver(
         platform::CFNotificationCenterGetDistributedCenter(), this);
-    fButtonMappingPaneController->KeepUnshownButton5Mapping();
+    // The file keeps what button 5's menu could not show; the record keeps
+    // what it shows, which is what the agent is sent after a later select.
+    const ScopedPrimaryMapping written(*fSettingsFile, 4,
+                                       fButtonMappingPaneController->UnshownButton5Mapping());
     fSettingsFile->FlushXml();
 }

@@ -1,5 +1,6 @@
 #include "PaneInterface.h"
 
+#include <QComboBox>
 #include <QDialog>
 #include <QPushButton>
 
@@ -9,6 +10,7 @@
 #include "MainPrefController.h"
 #include "MappingInfoPanelController.h"
 #include "PaneBundle.h"
+#include "PopUpButton.h"
 #include "SensitivityPaneController.h"
 #include "ui_MappingInfoPanel.h"
 #include "ui_PrefPaneView.h"
@@ -65,6 +67,9 @@ QWidget* LoadPaneInterface(AMainPrefController& owner) {
     buttons->fKeyStrokePanelController = keyStrokes;
     buttons->fMappingInfoPanelController = hints;
     owner.fButtonMappingPaneController = buttons;
+    for (QComboBox* menu : ui.fTabView->findChildren<QComboBox*>()) {
+        MakePopUpButton(*menu);
+    }
     QObject::connect(ui.fRestoreDefaultsButton, &QPushButton::clicked, buttons,
                      [buttons, button = ui.fRestoreDefaultsButton] {
                          buttons->RestoreDefaultValues(button);

@@ -14,6 +14,7 @@
 #include "OSKext.h"
 #include "OrvandelDriver.h"
 #include "PostedEvents.h"
+#include "VendorIdSetting.h"
 
 namespace platform {
 namespace {
@@ -94,7 +95,8 @@ int RunDriverHost(const DriverHostDevices& devices) {
                 loop.Stop();
             }
         });
-        SystemLog("Driver host ready");
+        SystemLog("Driver host ready: serving the family's mice of vendor id " +
+                  DescribeVendorIdSetting(VendorIdInForce()));
         status = loop.Run();
         mice.Stop();
         events.join();
