@@ -1,11 +1,15 @@
 # Runs at install time, included by the rules of Install.cmake with
 # HALVORIN_INSTALL_STEP set to the step to take:
 #   begin             notes the destination folders that do not exist yet
+#   desktop-entry     installs the preference pane's menu entry
 #   agent-unit        installs the agent's systemd user unit
 #   driver-host       installs the driver host's unit, udev rule, modules-load
-#                     entry, D-Bus policy and service file and polkit actions
-#   uninstall-script  writes and installs uninstall.sh from the files installed so far
-# Paths given to the uninstall script are the final ones, without DESTDIR.
+#                     entry, D-Bus policy and service file, polkit actions and
+#                     the machine's configuration file
+#   uninstall-script  writes and installs uninstall.sh: from the files installed
+#                     so far, or for the Debian packages one that removes them
+# Paths given to the uninstall script are the final ones, without DESTDIR
+# (which file(INSTALL) adds by itself).
 
 cmake_policy(VERSION 3.25)
 
@@ -47,6 +51,12 @@ function(halvorin_driver_host_dirs)
     set(HALVORIN_HOST_POLICY_DIR "${share}/dbus-1/system.d" PARENT_SCOPE)
   endif()
   set(HALVORIN_HOST_ACTIVATION_DIR "${share}/dbus-1/system-services" PARENT_SCOPE)
+  # The programs read the configuration from the one system folder.
+  if(root STREQUAL halvorin_prefix)
+    set(HALVORIN_HOST_CONFIG_DIR "${halvorin_prefix}/etc/halvorin" PARENT_SCOPE)
+  else()
+    set(HALVORIN_HOST_CONFIG_DIR "${root}/etc/halvorin" PARENT_SCOPE)
+  endif()
   # polkit reads its actions from one folder only.
   if(root STREQUAL halvorin_prefix)
     set(HALVORIN_HOST_POLKIT_DIR "${share}/polkit-1/actions" PARENT_SCOPE)
@@ -55,7 +65,7 @@ function(halvorin_driver_host_dirs)
   endif()
   set(HALVORIN_HOST_DIR_VARS HALVORIN_HOST_UNIT_DIR HALVORIN_HOST_UDEV_DIR
       HALVORIN_HOST_MODULES_DIR HALVORIN_HOST_POLICY_DIR HALVORIN_HOST_ACTIVATION_DIR
-      HALVORIN_HOST_POLKIT_DIR PARENT_SCOPE)
+      HALVORIN_HOST_POLKIT_DIR HALVORIN_HOST_CONFIG_DIR PARENT_SCOPE)
 endfunction()
 
 if(HALVORIN_INSTALL_STEP STREQUAL "begin")
@@ -99,8 +109,15 @@ if(HALVORIN_INSTALL_STEP STREQUAL "begin")
   endif()
   list(REMOVE_DUPLICATES HALVORIN_CREATED_DIRS)
 
+elseif(HALVORIN_INSTALL_STEP STREQUAL "desktop-entry")
+  set(HALVORIN_PREFERENCES_PATH "${halvorin_prefix}/${HALVORIN_PROGRAM_DIR}/Preferences")
+  configure_file("${HALVORIN_PANE_SOURCE}/Host/halvorin-preferences.desktop.in"
+                 "${HALVORIN_WORK_DIR}/halvorin-preferences.desktop" @ONLY)
+  file(INSTALL "${HALVORIN_WORK_DIR}/halvorin-preferences.desktop"
+       DESTINATION "${halvorin_prefix}/${HALVORIN_APPLICATIONS_DIR}")
+
 elseif(HALVORIN_INSTALL_STEP STREQUAL "agent-unit")
-  set(HALVORIN_AGENT_PATH "${halvorin_prefix}/${HALVORIN_BINDIR}/HalvorinAgent")
+  set(HALVORIN_AGENT_PATH "${halvorin_prefix}/${HALVORIN_PROGRAM_DIR}/HalvorinAgent")
   configure_file("${HALVORIN_TEMPLATE_DIR}/halvorin-agent.service.in"
                  "${HALVORIN_WORK_DIR}/${HALVORIN_AGENT_UNIT}" @ONLY)
   file(INSTALL "${HALVORIN_WORK_DIR}/${HALVORIN_AGENT_UNIT}"
@@ -119,16 +136,14 @@ elseif(HALVORIN_INSTALL_STEP STREQUAL "agent-unit")
 
 elseif(HALVORIN_INSTALL_STEP STREQUAL "driver-host")
   halvorin_driver_host_dirs()
-  set(HALVORIN_DRIVERD_PATH "${halvorin_prefix}/${HALVORIN_BINDIR}/halvorin-driverd")
+  set(HALVORIN_DRIVERD_PATH "${halvorin_prefix}/${HALVORIN_PROGRAM_DIR}/halvorin-driverd")
   set(work "${HALVORIN_WORK_DIR}/driver-host")
   configure_file("${HALVORIN_DRIVER_HOST_FILES}/halvorin-driverd.service.in"
                  "${work}/halvorin-driverd.service" @ONLY)
-  configure_file("${HALVORIN_DRIVER_HOST_FILES}/70-halvorin-driverd.rules.in"
-                 "${work}/70-halvorin-driverd.rules" @ONLY)
   configure_file("${HALVORIN_DRIVER_HOST_FILES}/org.halvorin.Driver1.service.in"
                  "${work}/org.halvorin.Driver1.service" @ONLY)
   foreach(pair "halvorin-driverd.service;${work};HALVORIN_HOST_UNIT_DIR"
-               "70-halvorin-driverd.rules;${work};HALVORIN_HOST_UDEV_DIR"
+               "70-halvorin-driverd.rules;${HALVORIN_DRIVER_HOST_FILES};HALVORIN_HOST_UDEV_DIR"
                "org.halvorin.Driver1.service;${work};HALVORIN_HOST_ACTIVATION_DIR"
                "halvorin-uinput.conf;${HALVORIN_DRIVER_HOST_FILES};HALVORIN_HOST_MODULES_DIR"
                "org.halvorin.Driver1.conf;${HALVORIN_DRIVER_HOST_FILES};HALVORIN_HOST_POLICY_DIR"
@@ -136,9 +151,28 @@ elseif(HALVORIN_INSTALL_STEP STREQUAL "driver-host")
     list(GET pair 0 name)
     list(GET pair 1 from)
     list(GET pair 2 var)
-    file(INSTALL "${from}/${name}" DESTINATION "${halvorin_root}${${var}}"
+    file(INSTALL "${from}/${name}" DESTINATION "${${var}}"
          FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   endforeach()
+  # An administrator's edit of the configuration stays; the uninstall script
+  # then leaves it too.
+  set(config "${halvorin_root}${HALVORIN_HOST_CONFIG_DIR}/halvorin.conf")
+  file(READ "${HALVORIN_WORK_DIR}/halvorin.conf" template)
+  if(EXISTS "${config}")
+    file(READ "${config}" present)
+  endif()
+  if(NOT EXISTS "${config}" OR present STREQUAL template)
+    file(INSTALL "${HALVORIN_WORK_DIR}/halvorin.conf" DESTINATION "${HALVORIN_HOST_CONFIG_DIR}"
+         FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  else()
+    message(STATUS "Keeping the edited ${config}")
+  endif()
+
+elseif(HALVORIN_INSTALL_STEP STREQUAL "uninstall-script" AND HALVORIN_DEBIAN_PACKAGES)
+  file(INSTALL "${HALVORIN_TEMPLATE_DIR}/uninstall-packages.sh" RENAME uninstall.sh
+       DESTINATION "${halvorin_prefix}/${HALVORIN_UNINSTALLER_DATADIR}"
+       FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                        WORLD_READ WORLD_EXECUTE)
 
 elseif(HALVORIN_INSTALL_STEP STREQUAL "uninstall-script")
   set(script_dir "${halvorin_prefix}/${HALVORIN_UNINSTALLER_DATADIR}")

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build needs, only those that are missing.
-# Usage: scripts/bootstrap.sh [system-test]   (also what the system test's VM needs)
+# With --packaging also the tools that build and check the suite's own Debian
+# packages, and what those packages need at run time (scripts/package.sh,
+# scripts/check-packages.sh); with --system-test what the system test's virtual
+# machine needs besides (scripts/system-test.sh).
 set -euo pipefail
 
 packages=(
@@ -13,9 +16,14 @@ packages=(
   umockdev libumockdev-dev dbus-daemon python3-dbusmock systemd
   xvfb libxcb-xtest0-dev x11proto-dev weston qt6-wayland libweston-10-dev
 )
+if [[ ${1:-} == --packaging ]]; then
+  packages+=(debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream
+             dbus polkitd udev init-system-helpers)
+fi
 # The system test's VM: QEMU, Debian's kernel unpacked with depmod, a busybox
-# initramfs, and the guest's udev and polkit on this machine's root.
-if [[ ${1:-} == system-test ]]; then
+# initramfs, and the guest's udev, polkit, session bus and Python on this
+# machine's root.
+if [[ ${1:-} == --system-test ]]; then
   packages+=(qemu-system-x86 busybox-static kmod xz-utils udev polkitd dbus-user-session
              libpam-systemd python3)
 fi

@@ -1,7 +1,9 @@
 // An arbitrary D-Bus value where a property list is expected: any type the
 // bus can carry (structs, paths, descriptors aside), nested and sized by the
 // input, read the way the driver host reads a peer's argument. Reading must
-// never fault; a value it accepts must write and read back unchanged.
+// never fault; a value it accepts must write and read back unchanged. A bare
+// dictionary is also walked as the a{sv} readers of logind's sessions and of
+// the host's objects walk it, each entry read as one of their types.
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <sys/socket.h>
@@ -12,8 +14,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "BusPropertyList.h"
+#include "VariantDictionary.h"
 
 namespace {
 
@@ -151,6 +155,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (Fill(message, input, signature.c_str(), 0) < 0 || !Seal(message)) {
         sd_bus_message_unref(message);
         return 0;
+    }
+    if (bare) {
+        platform::ReadVariantDictionary(message, [message](const char* name) {
+            std::uint32_t number = 0;
+            std::uint64_t wide = 0;
+            const char* text = nullptr;
+            int flag = 0;
+            switch (std::string_view(name).size() % 6) {
+                case 0:
+                    return sd_bus_message_read(message, "v", "(uo)", &number, &text);
+                case 1:
+                    return sd_bus_message_read(message, "v", "b", &flag);
+                case 2:
+                    return sd_bus_message_read(message, "v", "s", &text);
+                case 3:
+                    return sd_bus_message_read(message, "v", "t", &wide);
+                case 4:
+                    return sd_bus_message_read(message, "v", "u", &number);
+                default:
+                    return 0;
+            }
+        });
+        sd_bus_message_rewind(message, 1);
     }
     platform::BusPropertyListResult read =
         bare ? platform::ReadDictionary(message) : platform::ReadPropertyList(message);

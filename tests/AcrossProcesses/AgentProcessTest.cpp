@@ -218,7 +218,7 @@ protected:
         return count;
     }
 
-    PrivateBus fSystem;
+    PrivateBus fSystem{PrivateBus::Policy::System};
     PrivateBus fSession;
     platform::ScopedTemporaryHome fHome;
     DeviceSocket fKeyboard;
@@ -321,6 +321,45 @@ TEST_F(AgentProcessTest, AKilledAgentLeavesNoModifierHeld) {
         [] {}));
     fAgent->Stop(SIGKILL);
     EXPECT_EQ(fKeyboard.Keys(1), (KeyEvents{{KEY_LEFTSHIFT, 0}}));
+}
+
+// What the agent asks of the host on each discovery: its objects once, and
+// its messages before it sets the settings (a press between would be lost).
+TEST_F(AgentProcessTest, EachDiscoveryAsksForTheObjectsOnceAndListensBeforeSetting) {
+    CallMonitor host(fSystem, "org.halvorin.Driver1");
+    std::vector<std::string> calls;
+    auto collect = [&] {
+        for (const std::string& call : host.Take()) {
+            if (call == "GetManagedObjects" || call == "Subscribe" || call == "SetProperties" ||
+                call == "SetAcceleration") {
+                calls.push_back(call);
+            }
+        }
+    };
+    // Until the settings and both accelerations are in.
+    auto discovered = [&] {
+        return WaitUntil(
+            [&] { return std::count(calls.begin(), calls.end(), "SetAcceleration") == 2; },
+            [&] {
+                std::this_thread::sleep_for(5ms);
+                collect();
+            });
+    };
+    StartAgent();
+    ASSERT_TRUE(discovered());
+    // Once when the host is first seen, once by the discovery.
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"GetManagedObjects", "GetManagedObjects", "Subscribe",
+                                        "SetProperties", "SetAcceleration", "SetAcceleration"}));
+    calls.clear();
+    PrepareForSleep(true);
+    ASSERT_TRUE(PaneSees("NoDevicesAttached"));
+    PrepareForSleep(false);
+    ASSERT_TRUE(discovered());
+    std::this_thread::sleep_for(300ms);
+    collect();
+    EXPECT_EQ(calls, (std::vector<std::string>{"GetManagedObjects", "SetProperties",
+                                               "SetAcceleration", "SetAcceleration"}));
 }
 
 // The command-line client beside the pane's side: it sees the host's mouse

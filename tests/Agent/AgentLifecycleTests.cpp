@@ -90,6 +90,33 @@ TEST_F(AgentLifecycleTest, WakeWhileConnectedDoesNotDoubleObserversOrMice) {
     EXPECT_EQ(TakeAgentNotifications(), (Strings{"DeviceAttached {\"IsTarn\": false}"}));
 }
 
+TEST_F(AgentLifecycleTest, ASleepOverlappingASessionSwitchSetsUpOnceWhenBothEnd) {
+    using Step = void (platform::SimulatedMachine::*)();
+    using M = platform::SimulatedMachine;
+    // A text console is switched away during a sleep; logind may tell the
+    // wake and the return in either order.
+    const std::vector<Step> orders[] = {
+        {&M::SleepSystem, &M::ResignSession, &M::ActivateSession, &M::WakeSystem},
+        {&M::SleepSystem, &M::ResignSession, &M::WakeSystem, &M::ActivateSession},
+    };
+    StartAgent();
+    Plug(401);
+    TakeAgentNotifications();
+    for (const auto& order : orders) {
+        Strings seen;
+        for (const Step step : order) {
+            (machine.*step)();
+            Settle();
+            for (const std::string& notification : TakeAgentNotifications()) {
+                seen.push_back(notification);
+            }
+        }
+        EXPECT_EQ(seen, (Strings{"NoDevicesAttached", "NoDevicesAttached",
+                                 "DeviceAttached {\"IsTarn\": false}"}));
+        EXPECT_EQ(ADeviceManager::GetNumOrvandels(), 1);
+    }
+}
+
 TEST_F(AgentLifecycleTest, WithoutTheParameterConnectionOnlyPowerAndSessionsAreHandled) {
     machine.SetHIDSystemOpenRefused(true);
     StartAgent();

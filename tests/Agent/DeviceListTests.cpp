@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "AgentFixture.h"
 #include "AgentState.h"
 #include "DeviceDiscovery.h"
 #include "DeviceManager.h"
 #include "OrvandelDriver.h"
+#include "VendorIdSetting.h"
 
 namespace {
 
@@ -151,6 +154,35 @@ TEST_F(DeviceListTest, IndexQueriesStayWithinTheList) {
 TEST_F(DeviceListTest, MatchingDictionaryNamesTheFamilyAndTheProduct) {
     EXPECT_EQ(ADeviceManager::CreateDeviceMatchingDictionary(405).Describe(),
               "{\"ProductID\": 405, \"VendorID\": " + std::to_string(HALVORIN_VENDOR_ID) + "}");
+}
+
+// A machine whose configuration names another vendor id: the agent, started
+// after it was put in force, matches the family under that id only.
+class ConfiguredVendorTest : public DeviceListTest {
+protected:
+    void SetUp() override {
+        const auto file = home.Path() / "halvorin.conf";
+        std::ofstream(file) << "VendorId=0x1234\n";
+        platform::PutVendorIdInForce(platform::ReadVendorIdSetting(file.string()));
+        DeviceListTest::SetUp();
+    }
+    void TearDown() override { platform::PutVendorIdInForce(platform::VendorIdSetting{}); }
+};
+
+TEST_F(ConfiguredVendorTest, TheFamilyIsMatchedUnderTheConfiguredVendorOnly) {
+    EXPECT_EQ(ADeviceManager::CreateDeviceMatchingDictionary(401).Describe(),
+              "{\"ProductID\": 401, \"VendorID\": 4660}");
+    machine.PlugMouse(401);  // the build's vendor
+    machine.AddDriverInstance(platform::SimulatedMachine::kVendorId, 402);
+    Settle();
+    EXPECT_EQ(ADeviceManager::GetNumOrvandels(), 0);
+    EXPECT_TRUE(TakeAgentNotifications().empty());
+
+    const auto mouse = machine.PlugMouse(405, 0.0, 0x1234);
+    Settle();
+    EXPECT_EQ(ListedProducts(), (std::vector<std::int32_t>{405}));
+    EXPECT_EQ(TakeAgentNotifications(), (Strings{"DeviceAttached {\"IsTarn\": true}"}));
+    EXPECT_EQ(DriverFunction(mouse, 0x08), 13u);  // given the settings
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include "PrivateBus.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
@@ -18,16 +21,55 @@ namespace {
 
 constexpr auto kStartTimeout = std::chrono::seconds(15);
 
-std::string ConfigText(const std::string& folder, const std::string& policyFile) {
-    return "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-           " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-           "<busconfig><type>custom</type><listen>unix:path=" +
-           folder +
-           "/bus</listen><auth>EXTERNAL</auth>"
-           "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-           "<allow eavesdrop=\"true\"/><allow own=\"*\"/><allow user=\"*\"/></policy>" +
-           (policyFile.empty() ? std::string() : "<include>" + policyFile + "</include>") +
-           "</busconfig>\n";
+constexpr const char* kHeader =
+    "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+    " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n";
+
+// The default context of Debian 12's /usr/share/dbus-1/system.conf.
+constexpr const char* kSystemDefaults = R"(
+  <policy context="default">
+    <allow user="*"/>
+    <deny own="*"/>
+    <deny send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_requested_reply="true" send_type="method_return"/>
+    <allow send_requested_reply="true" send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+    <allow receive_type="signal"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
+    <allow send_destination="org.freedesktop.DBus"
+           send_interface="org.freedesktop.DBus.Introspectable"/>
+    <allow send_destination="org.freedesktop.DBus"
+           send_interface="org.freedesktop.DBus.Properties"/>
+    <deny send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"
+          send_member="UpdateActivationEnvironment"/>
+    <deny send_destination="org.freedesktop.DBus"
+          send_interface="org.freedesktop.DBus.Debug.Stats"/>
+    <deny send_destination="org.freedesktop.DBus"
+          send_interface="org.freedesktop.systemd1.Activator"/>
+  </policy>
+  <policy user="root">
+    <allow send_destination="org.freedesktop.DBus"
+           send_interface="org.freedesktop.DBus.Monitoring"/>
+  </policy>
+  <policy user="root">
+    <allow own="org.freedesktop.PolicyKit1"/>
+  </policy>
+  <include>/usr/share/dbus-1/system.d/org.freedesktop.login1.conf</include>
+  <include>/usr/share/dbus-1/system.d/org.freedesktop.PolicyKit1.conf</include>
+  <include>)" HALVORIN_DRIVER_BUS_POLICY R"(</include>
+)";
+
+constexpr const char* kAllowAll =
+    "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+    "<allow eavesdrop=\"true\"/><allow own=\"*\"/><allow user=\"*\"/></policy>";
+
+std::string ConfigText(const std::string& folder, PrivateBus::Policy policy) {
+    return std::string(kHeader) + "<busconfig><type>custom</type><listen>unix:path=" + folder +
+           "/bus</listen><auth>EXTERNAL</auth>" +
+           (policy == PrivateBus::Policy::System ? kSystemDefaults : kAllowAll) + "</busconfig>\n";
 }
 
 // In a forked child: ends with the parent, takes the environment additions
@@ -53,16 +95,29 @@ std::string ConfigText(const std::string& folder, const std::string& policyFile)
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
-                           const std::vector<std::string>& environment, bool captureOutput) {
+                           const std::vector<std::string>& environment, bool captureOutput,
+                           const char* user) {
     int pipeEnds[2] = {-1, -1};
     if (captureOutput && pipe2(pipeEnds, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe");
     }
+    // Looked up before the fork: the child may only make system calls.
+    const passwd* account = user != nullptr ? getpwnam(user) : nullptr;
+    if (user != nullptr && account == nullptr) {
+        throw std::runtime_error(std::string("no user ") + user);
+    }
+    const uid_t uid = account != nullptr ? account->pw_uid : 0;
+    const gid_t gid = account != nullptr ? account->pw_gid : 0;
     const pid_t parent = getpid();
     fPid = fork();
     if (fPid == 0) {
         if (captureOutput) {
             dup2(pipeEnds[1], STDOUT_FILENO);
+        }
+        // Before the parent-death signal is set: a change of user clears it.
+        if (user != nullptr &&
+            (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) {
+            _exit(126);
         }
         BecomeProgram(parent, arguments, environment);
     }
@@ -102,6 +157,19 @@ int ChildProcess::Stop(int signalNumber) {
     return status;
 }
 
+int ChildProcess::Wait(std::chrono::milliseconds timeout) {
+    int status = 0;
+    const bool ended =
+        WaitUntil([&] { return waitpid(fPid, &status, WNOHANG) == fPid; },
+                  [] { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }, timeout);
+    if (!ended) {
+        Stop(SIGKILL);
+        return -1;
+    }
+    fPid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 std::string ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (fBuffered.find('\n') == std::string::npos && fOutput >= 0) {
@@ -127,13 +195,14 @@ std::string ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
     return line;
 }
 
-PrivateBus::PrivateBus(const std::string& policyFile) {
+PrivateBus::PrivateBus(Policy policy) {
     char folder[] = "/tmp/halvorin-bus-XXXXXX";
-    if (mkdtemp(folder) == nullptr) {
+    // Open to other users, so that they can reach the socket inside.
+    if (mkdtemp(folder) == nullptr || chmod(folder, 0755) != 0) {
         throw std::runtime_error("mkdtemp");
     }
     fFolder = folder;
-    std::ofstream(fFolder + "/bus.conf") << ConfigText(fFolder, policyFile);
+    std::ofstream(fFolder + "/bus.conf") << ConfigText(fFolder, policy);
     fDaemon = std::make_unique<ChildProcess>(
         std::vector<std::string>{"dbus-daemon", "--nofork", "--nopidfile",
                                  "--config-file=" + fFolder + "/bus.conf", "--print-address=1"},
@@ -210,6 +279,51 @@ bool PrivateBus::WaitForName(const std::string& busName, bool owned) {
         [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }, kStartTimeout);
     sd_bus_flush_close_unref(bus);
     return found;
+}
+
+int PrivateBus::RunAsNobody(const std::vector<std::string>& arguments) {
+    return StartAsNobody(arguments)->Wait();
+}
+
+int PrivateBus::Emit(const std::string& destination, const std::vector<std::string>& signal,
+                     bool asNobody) {
+    std::vector<std::string> command = {"busctl", "--system", "--destination=" + destination,
+                                        "emit"};
+    command.insert(command.end(), signal.begin(), signal.end());
+    return asNobody ? RunAsNobody(command) : StartOnBus(command, false)->Wait();
+}
+
+std::unique_ptr<ChildProcess> PrivateBus::StartAsNobody(const std::vector<std::string>& arguments,
+                                                        bool captureOutput) {
+    return std::make_unique<ChildProcess>(
+        arguments, std::vector<std::string>{"DBUS_SYSTEM_BUS_ADDRESS=" + fAddress}, captureOutput,
+        "nobody");
+}
+
+CallMonitor::CallMonitor(const PrivateBus& bus, const std::string& destination)
+    : fBus(bus.Connect()) {
+    const std::string rule = "type='method_call',destination='" + destination + "'";
+    if (fBus == nullptr || sd_bus_call_method(fBus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                              "org.freedesktop.DBus.Monitoring", "BecomeMonitor",
+                                              nullptr, nullptr, "asu", 1, rule.c_str(), 0U) < 0) {
+        throw std::runtime_error("cannot monitor the bus");
+    }
+}
+
+CallMonitor::~CallMonitor() {
+    sd_bus_close_unref(fBus);
+}
+
+std::vector<std::string> CallMonitor::Take() {
+    std::vector<std::string> members;
+    sd_bus_message* m = nullptr;
+    while (sd_bus_process(fBus, &m) > 0) {
+        if (m != nullptr && sd_bus_message_is_method_call(m, nullptr, nullptr) > 0) {
+            members.emplace_back(sd_bus_message_get_member(m));
+        }
+        m = sd_bus_message_unref(m);
+    }
+    return members;
 }
 
 bool WaitUntil(const std::function<bool()>& done, const std::function<void()>& step,

@@ -14,9 +14,11 @@ struct sd_bus;
 class ChildProcess {
 public:
     // Starts `arguments` with these environment additions; stdout optionally
-    // into a pipe read by ReadLine.
+    // into a pipe read by ReadLine; as another user when given (the test runs
+    // as root: attackers are real unprivileged users).
     ChildProcess(const std::vector<std::string>& arguments,
-                 const std::vector<std::string>& environment = {}, bool captureOutput = false);
+                 const std::vector<std::string>& environment = {}, bool captureOutput = false,
+                 const char* user = nullptr);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -25,6 +27,9 @@ public:
     bool IsRunning();
     // Sends the signal and reaps the process; its wait status.
     int Stop(int signalNumber);
+    // Waits (bounded) for the process to end by itself; its exit status, or
+    // -1 when it had to be killed.
+    int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // One line of the captured output; empty at its end or after the timeout.
     std::string ReadLine(std::chrono::milliseconds timeout);
 
@@ -38,9 +43,17 @@ private:
 // or the session bus of the processes that are given its address.
 class PrivateBus {
 public:
-    // `policyFile`, when given, is included in the daemon's configuration
-    // after its allow-all policy, as the system bus includes it.
-    explicit PrivateBus(const std::string& policyFile = {});
+    enum class Policy {
+        // Everything allowed, as on a user's session bus.
+        AllowAll,
+        // As Debian 12's system bus: method calls and name ownership denied
+        // by default, signals from anyone to anyone allowed; with the
+        // project's installed bus policy, logind's and polkit's own policy
+        // files, and one allowance for the stand-ins: root owns polkit's name
+        // (the real polkitd runs as its own user).
+        System,
+    };
+    explicit PrivateBus(Policy policy = Policy::AllowAll);
     ~PrivateBus();
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
@@ -61,12 +74,40 @@ public:
     std::unique_ptr<ChildProcess> StartFakeDriverHost();
     // Waits (bounded) until the name is owned, or no longer owned.
     bool WaitForName(const std::string& busName, bool owned = true);
+    // Runs a program as the unprivileged user "nobody" with this bus as its
+    // system bus, to its end; its exit status.
+    int RunAsNobody(const std::vector<std::string>& arguments);
+    // Sends a signal straight to `destination` (a unique name) with busctl:
+    // `signal` is busctl emit's arguments (path, interface, member, then
+    // signature and values). As nobody, or as another of root's processes.
+    // busctl's exit status.
+    int Emit(const std::string& destination, const std::vector<std::string>& signal,
+             bool asNobody = true);
+    // The same, left running, its output optionally captured.
+    std::unique_ptr<ChildProcess> StartAsNobody(const std::vector<std::string>& arguments,
+                                                bool captureOutput = false);
 
 private:
     std::string fFolder;
     std::string fAddress;
     std::unique_ptr<ChildProcess> fDaemon;
     std::vector<std::unique_ptr<ChildProcess>> fTemplates;
+};
+
+// Watches the method calls made to a destination on a private bus, in order
+// (as the bus's monitor: root only).
+class CallMonitor {
+public:
+    CallMonitor(const PrivateBus& bus, const std::string& destination);
+    ~CallMonitor();
+    CallMonitor(const CallMonitor&) = delete;
+    CallMonitor& operator=(const CallMonitor&) = delete;
+
+    // The members of the calls seen since the last time, each once per call.
+    std::vector<std::string> Take();
+
+private:
+    sd_bus* fBus = nullptr;
 };
 
 // What a program left that ran to its end: its exit status (-1 when it was

@@ -99,10 +99,15 @@ class Service(dbus.service.Object):
 
 
 class HIDSystem(Service):
+    refuse_posts = False
+
     @dbus.service.method(HIDSYSTEM, in_signature='unnqiuu', out_signature='i')
     def PostEvent(self, event_type, x, y, key, click, flags, options):
         say(f'post type={event_type} x={x} y={y} key={key} click={click} '
             f'flags={hex(flags)} options={options}')
+        if self.refuse_posts:
+            raise dbus.exceptions.DBusException('Not authorised',
+                                                name='org.freedesktop.DBus.Error.AccessDenied')
         return 0
 
     @dbus.service.method(HIDSYSTEM, in_signature='sd', out_signature='i')
@@ -164,6 +169,10 @@ class Control(dbus.service.Object):
     @dbus.service.method(CONTROL, in_signature='tut', out_signature='')
     def SendMessage(self, registration, message_type, argument):
         self.root.services[registration].send(message_type, argument)
+
+    @dbus.service.method(CONTROL, in_signature='b', out_signature='')
+    def RefusePosts(self, refuse):
+        self.root.hid_system.refuse_posts = refuse
 
 
 def main():

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <thread>
@@ -61,6 +62,14 @@ std::vector<std::array<int, 3>> Written(int fd, std::size_t atLeast = 0) {
     return events;
 }
 
+// Calls sent without waiting collect the D-Bus error names of their answers.
+int Collect(sd_bus_message* reply, void* errors, sd_bus_error*) {
+    if (const sd_bus_error* error = sd_bus_message_get_error(reply)) {
+        static_cast<std::vector<std::string>*>(errors)->emplace_back(error->name);
+    }
+    return 0;
+}
+
 // The outcome of a call: the D-Bus error name, or "" and the returned status.
 struct Outcome {
     std::string error;
@@ -70,7 +79,7 @@ struct Outcome {
 class DriverHostBus : public ::testing::Test {
 protected:
     void SetUp() override {
-        system = std::make_unique<PrivateBus>(HALVORIN_DRIVER_BUS_POLICY);
+        system = std::make_unique<PrivateBus>(PrivateBus::Policy::System);
         polkit = system->StartTemplate("polkitd", "org.freedesktop.PolicyKit1");
         ASSERT_NE(polkit, nullptr);
         ASSERT_NE(system->StartTemplate("logind", "org.freedesktop.login1"), nullptr);
@@ -132,6 +141,7 @@ protected:
             << method << ": " << (error.message ? error.message : "");
         sd_bus_error_free(&error);
     }
+    // polkit's answers change, and it says so, as the real one does.
     void Allow(const std::vector<std::string>& actions) {
         std::vector<const char*> names;
         for (const auto& action : actions) {
@@ -140,14 +150,46 @@ protected:
         names.resize(3, nullptr);
         Mock("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority", "SetAllowed",
              "as", static_cast<unsigned>(actions.size()), names[0], names[1], names[2]);
+        Mock("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority", "EmitSignal",
+             "sssav", "org.freedesktop.PolicyKit1.Authority", "Changed", "", 0);
     }
+    // A new session, announced as logind announces it.
     void AddSession(const char* id, std::uint32_t uid, bool active) {
         Mock("org.freedesktop.login1", "/org/freedesktop/login1", "AddSession", "ssusb", id,
              "seat0", uid, "someone", active ? 1 : 0);
+        const std::string session = std::string("/org/freedesktop/login1/session/") + id;
+        Mock("org.freedesktop.login1", "/org/freedesktop/login1", "EmitSignal", "sssav",
+             "org.freedesktop.login1.Manager", "SessionNew", "so", 2, "s", id, "o",
+             session.c_str());
+    }
+    // logind's PropertiesChanged for the session's flag ("Active", "Remote").
+    void SetSessionFlag(const char* id, const char* flag, bool value) {
+        const std::string session = std::string("/org/freedesktop/login1/session/") + id;
+        Mock("org.freedesktop.login1", session.c_str(), "UpdateProperties", "sa{sv}",
+             "org.freedesktop.login1.Session", 1, flag, "b", value ? 1 : 0);
     }
     void Authorise() {
         AddSession("mine", getuid(), true);
         Allow(kAllActions);
+    }
+    // How often the stand-in was asked `method` so far.
+    std::size_t CallsOf(const char* service, const char* path, const char* method) {
+        sd_bus_message* reply = nullptr;
+        std::size_t count = 0;
+        if (sd_bus_call_method(client, service, path, "org.freedesktop.DBus.Mock", "GetCalls",
+                               nullptr, &reply, "") >= 0 &&
+            sd_bus_message_enter_container(reply, 'a', "(tsav)") > 0) {
+            std::uint64_t time = 0;
+            const char* name = nullptr;
+            while (sd_bus_message_enter_container(reply, 'r', "tsav") > 0) {
+                sd_bus_message_read(reply, "ts", &time, &name);
+                count += std::strcmp(name, method) == 0;
+                sd_bus_message_skip(reply, "av");
+                sd_bus_message_exit_container(reply);
+            }
+        }
+        sd_bus_message_unref(reply);
+        return count;
     }
 
     // Calls with the arguments appended by append (the call object given).
@@ -226,6 +268,67 @@ protected:
         return 0;
     }
 
+    // The next Message signal that reaches the connection (which matched
+    // them), waiting up to the limit.
+    static std::optional<std::uint32_t> NextMessage(sd_bus* bus, std::chrono::milliseconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline) {
+            sd_bus_message* m = nullptr;
+            if (sd_bus_process(bus, &m) > 0 && m != nullptr) {
+                std::uint32_t type = 0;
+                std::uint64_t argument = 0;
+                const bool isMessage =
+                    sd_bus_message_is_signal(m, "org.halvorin.Driver1.Service", "Message") > 0 &&
+                    sd_bus_message_read(m, "ut", &type, &argument) > 0;
+                sd_bus_message_unref(m);
+                if (isMessage) {
+                    return type;
+                }
+                continue;
+            }
+            sd_bus_wait(bus, 10'000);
+        }
+        return std::nullopt;
+    }
+    // The left button pressed and let go on the mouse: the driver tells its
+    // subscribers 0xff (all buttons up).
+    void Click() {
+        for (const int value : {1, 0}) {
+            instance->Feed({{}, EV_KEY, BTN_LEFT, value});
+            instance->Feed({{}, EV_SYN, SYN_REPORT, 0});
+        }
+        Written(pointer.fds[1], 4);
+    }
+    std::string UniqueName(sd_bus* bus) {
+        const char* name = nullptr;
+        sd_bus_get_unique_name(bus, &name);
+        return name;
+    }
+    // A signal sent straight to the host's connection by the user nobody
+    // (the bus policy stops most of them) and by another of root's processes.
+    void Forge(const std::vector<std::string>& signal) {
+        for (const bool asNobody : {true, false}) {
+            ASSERT_EQ(system->Emit(UniqueName(server), signal, asNobody), 0);
+        }
+    }
+    // Subscribed to the instance's messages, which NextMessage then reads.
+    void SubscribeAndListen() {
+        ASSERT_GE(sd_bus_add_match(client, nullptr,
+                                   "type='signal',interface='org.halvorin.Driver1.Service'",
+                                   nullptr, nullptr),
+                  0);
+        EXPECT_EQ(Subscribe(client).error, "");
+    }
+    // Serves the connection for the time given.
+    static void ServeFor(sd_bus* bus, std::chrono::milliseconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (sd_bus_process(bus, nullptr) == 0) {
+                sd_bus_wait(bus, 10'000);
+            }
+        }
+    }
+
     std::unique_ptr<PrivateBus> system;
     ChildProcess* polkit = nullptr;
     Sockets keyboard, pointer;
@@ -253,9 +356,7 @@ TEST_F(DriverHostBus, UnauthorisedCallersChangeNothing) {
         {"the caller's active session is remote",
          [&] {
              AddSession("far", getuid(), true);
-             Mock("org.freedesktop.login1", "/org/freedesktop/login1/session/far",
-                  "UpdateProperties", "sa{sv}", "org.freedesktop.login1.Session", 1, "Remote", "b",
-                  1);
+             SetSessionFlag("far", "Remote", true);
          }},
         {"polkit refuses",
          [&] {
@@ -303,37 +404,12 @@ TEST_F(DriverHostBus, AuthorisedCallsReachTheDriverAndOnlySubscribersHearIt) {
                                "type='signal',interface='org.halvorin.Driver1.Service'", nullptr,
                                nullptr),
               0);
-    ASSERT_GE(
-        sd_bus_add_match(client, nullptr, "type='signal',interface='org.halvorin.Driver1.Service'",
-                         nullptr, nullptr),
-        0);
-    EXPECT_EQ(Subscribe(client).error, "");
+    SubscribeAndListen();
     instance->End();
 
-    auto nextMessage = [](sd_bus* bus,
-                          std::chrono::milliseconds limit) -> std::optional<std::uint32_t> {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            sd_bus_message* m = nullptr;
-            if (sd_bus_process(bus, &m) > 0 && m != nullptr) {
-                std::uint32_t type = 0;
-                std::uint64_t argument = 0;
-                const bool isMessage =
-                    sd_bus_message_is_signal(m, "org.halvorin.Driver1.Service", "Message") > 0 &&
-                    sd_bus_message_read(m, "ut", &type, &argument) > 0;
-                sd_bus_message_unref(m);
-                if (isMessage) {
-                    return type;
-                }
-                continue;
-            }
-            sd_bus_wait(bus, 10'000);
-        }
-        return std::nullopt;
-    };
-    EXPECT_EQ(nextMessage(client, 10s),
+    EXPECT_EQ(NextMessage(client, 10s),
               std::optional<std::uint32_t>(kIOMessageServiceIsTerminated));
-    EXPECT_EQ(nextMessage(bystander, 300ms), std::nullopt);
+    EXPECT_EQ(NextMessage(bystander, 300ms), std::nullopt);
     EXPECT_EQ(SetReverseScroll(client, path).error, SD_BUS_ERROR_UNKNOWN_OBJECT);
     sd_bus_flush_close_unref(bystander);
 }
@@ -460,6 +536,203 @@ TEST_F(DriverHostBus, ASlowCheckHoldsUpOnlyItsCallersLaterCalls) {
     EXPECT_EQ(Written(keyboard.fds[1], 2), (Events{{EV_KEY, KEY_A, 1}, {EV_SYN, SYN_REPORT, 0}}));
     EXPECT_DOUBLE_EQ(gains.Get(AccelerationGains::Axis::Pointer), 0.25);
     sd_bus_flush_close_unref(other);
+}
+
+}  // namespace
+}  // namespace platform
+
+namespace platform {
+namespace {
+
+const char* const kPolkit = "org.freedesktop.PolicyKit1";
+const char* const kAuthority = "/org/freedesktop/PolicyKit1/Authority";
+const char* const kLogind = "org.freedesktop.login1";
+const char* const kLogindPath = "/org/freedesktop/login1";
+
+// A call sent without waiting; the errors of its answer go to `errors`.
+void Send(sd_bus* from, const char* member, std::vector<std::string>& errors, bool large = false) {
+    sd_bus_message* call = nullptr;
+    if (std::strcmp(member, "PostEvent") == 0) {
+        sd_bus_message_new_method_call(from, &call, kDriverBusName, kHIDSystemPath,
+                                       kHIDSystemInterface, member);
+        sd_bus_message_append(call, "unnqiuu", NX_KEYDOWN, std::int16_t{0}, std::int16_t{0},
+                              std::uint16_t{0}, 0, 0U, 0U);
+    } else {
+        sd_bus_message_new_method_call(from, &call, kDriverBusName, kHIDSystemPath,
+                                       kServiceInterface, member);
+        sd_bus_message_open_container(call, 'v', "as");
+        sd_bus_message_open_container(call, 'a', "s");
+        const std::string text(large ? 1000 : 1, 'x');
+        for (int i = 0; i < (large ? 100 : 1); ++i) {
+            sd_bus_message_append(call, "s", text.c_str());
+        }
+        sd_bus_message_close_container(call);
+        sd_bus_message_close_container(call);
+    }
+    sd_bus_call_async(from, nullptr, call, Collect, &errors, 0);
+    sd_bus_message_unref(call);
+}
+
+TEST_F(DriverHostBus, WorkWaitingForItsCheckIsBoundedAndTheExcessRefusedAtOnce) {
+    Authorise();
+    Mock(kPolkit, kAuthority, "SimulateHang", "b", 1);
+    const std::string limits = kLimitsExceededError;
+    // Each step opens a connection of the test's user and sends calls whose
+    // checks hang; what exceeds a bound is refused at once.
+    struct Step {
+        const char* what;
+        int calls;
+        bool large;
+        std::size_t refused;
+    } steps[] = {
+        {"a connection holds 64 calls", 65, false, 1},
+        {"a connection holds 64 KiB of arguments", 1, true, 1},
+        {"three more connections fill the user's 256", 64, false, 0},
+        {"", 64, false, 0},
+        {"", 64, false, 0},
+        {"the user's connections hold 256 calls", 2, false, 2},
+    };
+    std::vector<sd_bus*> connections;
+    std::vector<std::string> errors[std::size(steps)];
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        connections.push_back(system->Connect());
+        for (int call = 0; call < steps[i].calls; ++call) {
+            Send(connections.back(), steps[i].large ? "SetProperties" : "PostEvent", errors[i],
+                 steps[i].large);
+        }
+        // The refusals come at once; a moment more shows none beyond them.
+        WaitUntil([&] { return errors[i].size() >= steps[i].refused; },
+                  [&] { ServeFor(connections.back(), 10ms); });
+        ServeFor(connections.back(), 200ms);
+        EXPECT_EQ(errors[i], std::vector<std::string>(steps[i].refused, limits)) << steps[i].what;
+    }
+    Mock(kPolkit, kAuthority, "SimulateHang", "b", 0);
+    Mock(kPolkit, kAuthority, "ReleaseHangingCalls", "");
+    for (sd_bus* connection : connections) {
+        sd_bus_flush_close_unref(connection);
+    }
+}
+
+TEST_F(DriverHostBus, AUserWithoutASessionIsRefusedWithoutAskingLogindOrPolkit) {
+    Authorise();
+    auto asked = [&] {
+        return CallsOf(kLogind, kLogindPath, "ListSessions") +
+               CallsOf(kLogind, "/org/freedesktop/login1/session/mine", "GetAll") +
+               CallsOf(kPolkit, kAuthority, "CheckAuthorization");
+    };
+    const std::size_t before = asked();
+    for (const std::string mode : {"noreply", "reply"}) {
+        auto flood = system->StartAsNobody({HALVORIN_BUS_FLOOD, "2000", mode, "PostEvent"}, true);
+        std::vector<std::string> lines;
+        for (std::string line; !(line = flood->ReadLine(30s)).empty();) {
+            lines.push_back(line);
+        }
+        ASSERT_FALSE(lines.empty());
+        // Refused for the session, or while the bus had not said whose the
+        // calls are, for their number.
+        std::size_t refused = 0;
+        for (const std::string& line : lines) {
+            for (const std::string kind : {"AccessDenied=", "LimitsExceeded="}) {
+                if (const auto at = line.find(kind); at != std::string::npos) {
+                    refused += std::stoul(line.substr(at + kind.size()));
+                }
+            }
+        }
+        EXPECT_EQ(refused, mode == "reply" ? 2000U : 0U) << lines.front();
+    }
+    EXPECT_EQ(asked(), before);
+    EXPECT_TRUE(Written(keyboard.fds[1]).empty());
+    // The user of the seat is served meanwhile, and afterwards.
+    EXPECT_EQ(Post(client, NX_KEYDOWN, 0x00, 0).status, kIOReturnSuccess);
+}
+
+TEST_F(DriverHostBus, AVerdictIsAskedOnceAndAgainOnlyWhenPolkitTheSessionOrTheClientChanges) {
+    Authorise();
+    sd_bus* other = system->Connect();
+    auto asks = [&] { return CallsOf(kPolkit, kAuthority, "CheckAuthorization"); };
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        sd_bus* poster;
+        std::size_t asked;
+    } steps[] = {
+        {"the first posts", [] {}, client, 1},
+        {"later posts", [] {}, client, 0},
+        {"polkit's authorisations changed", [&] { Allow(kAllActions); }, client, 1},
+        {"the session was switched out and back",
+         [&] {
+             SetSessionFlag("mine", "Active", false);
+             SetSessionFlag("mine", "Active", true);
+         },
+         client, 1},
+        {"another client", [] {}, other, 1},
+    };
+    for (const Step& step : steps) {
+        step.change();
+        const std::size_t before = asks();
+        for (int i = 0; i < 10; ++i) {
+            EXPECT_EQ(Post(step.poster, NX_KEYDOWN, 0x00, 0).status, kIOReturnSuccess) << step.what;
+        }
+        EXPECT_EQ(asks() - before, step.asked) << step.what;
+    }
+    sd_bus_flush_close_unref(other);
+}
+
+TEST_F(DriverHostBus, SignalsFromAnyoneButTheirSendersOwnersChangeNothing) {
+    Authorise();
+    SubscribeAndListen();
+    EXPECT_EQ(Post(client, NX_FLAGSCHANGED, 0, NX_SHIFTMASK).status, kIOReturnSuccess);
+    EXPECT_EQ(Written(keyboard.fds[1], 2).size(), 2U);
+    const std::size_t asked = CallsOf(kPolkit, kAuthority, "CheckAuthorization");
+    const std::string me = UniqueName(client);
+    const std::string session = "/org/freedesktop/login1/session/mine";
+    // The client left; its session went inactive, or away; polkit changed.
+    Forge({"/org/freedesktop/DBus", "org.freedesktop.DBus", "NameOwnerChanged", "sss", me, me, ""});
+    Forge({session, "org.freedesktop.DBus.Properties", "PropertiesChanged", "sa{sv}as",
+           "org.freedesktop.login1.Session", "1", "Active", "b", "false", "0"});
+    Forge({kLogindPath, "org.freedesktop.login1.Manager", "SessionRemoved", "so", "mine", session});
+    Forge({kAuthority, "org.freedesktop.PolicyKit1.Authority", "Changed"});
+
+    EXPECT_TRUE(Written(keyboard.fds[1]).empty()) << "shift was let go";
+    EXPECT_EQ(Post(client, NX_KEYDOWN, 0x00, NX_SHIFTMASK).status, kIOReturnSuccess);
+    EXPECT_EQ(CallsOf(kPolkit, kAuthority, "CheckAuthorization"), asked);
+    Click();
+    EXPECT_EQ(NextMessage(client, 10s), std::optional<std::uint32_t>(0xff));
+}
+
+TEST_F(DriverHostBus, WhileItsSessionIsNotActiveAClientHoldsNothingAndHearsNoButtons) {
+    Authorise();
+    SubscribeAndListen();
+    EXPECT_EQ(Post(client, NX_FLAGSCHANGED, 0, NX_CONTROLMASK).status, kIOReturnSuccess);
+    Written(keyboard.fds[1], 2);
+
+    SetSessionFlag("mine", "Active", false);
+    using Events = std::vector<std::array<int, 3>>;
+    EXPECT_EQ(Written(keyboard.fds[1], 2),
+              (Events{{EV_KEY, KEY_LEFTCTRL, 0}, {EV_SYN, SYN_REPORT, 0}}));
+    Click();
+    EXPECT_EQ(NextMessage(client, 300ms), std::nullopt);
+
+    // Back, it hears the buttons again without subscribing anew.
+    SetSessionFlag("mine", "Active", true);
+    Click();
+    EXPECT_EQ(NextMessage(client, 10s), std::optional<std::uint32_t>(0xff));
+}
+
+TEST_F(DriverHostBus, LettingGoOfWhatTheClientHoldsNeedsNoAuthorisation) {
+    Authorise();
+    EXPECT_EQ(Post(client, NX_KEYDOWN, 0x00, 0).status, kIOReturnSuccess);
+    EXPECT_EQ(Post(client, NX_FLAGSCHANGED, 0, NX_CONTROLMASK).status, kIOReturnSuccess);
+    Written(keyboard.fds[1], 4);
+    Allow({});
+    EXPECT_EQ(Post(client, NX_KEYUP, 0x00, 0).error, "");
+    EXPECT_EQ(Post(client, NX_FLAGSCHANGED, 0, 0).error, "");
+    EXPECT_EQ(Post(client, NX_KEYDOWN, 0x01, 0).error, SD_BUS_ERROR_ACCESS_DENIED);
+    using Events = std::vector<std::array<int, 3>>;
+    EXPECT_EQ(Written(keyboard.fds[1], 4), (Events{{EV_KEY, KEY_A, 0},
+                                                   {EV_SYN, SYN_REPORT, 0},
+                                                   {EV_KEY, KEY_LEFTCTRL, 0},
+                                                   {EV_SYN, SYN_REPORT, 0}}));
 }
 
 }  // namespace

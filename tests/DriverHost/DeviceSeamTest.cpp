@@ -191,23 +191,57 @@ TEST(AccelerationGain, ExtremeDeltasSaturateWithoutCarry) {
     EXPECT_EQ(axis.Apply(0, 3.0), 0);
 }
 
-TEST(PostedEvents, PressesAreRateLimitedButReleasesAlwaysPass) {
+TEST(PostedEvents, PressesAreRateLimitedPerUserButReleasesAlwaysPass) {
     Sockets keyboard;
     PostedEvents posted(keyboard.fds[0]);
     const auto start = PostedEvents::Clock::now();
+    auto press = [&](const char* client, uid_t uid, std::uint16_t code, bool down,
+                     std::chrono::milliseconds later = {}) {
+        return posted.Play(client, uid, {PostedAction::Kind::Press, code, down, {}}, start + later);
+    };
+    // Two connections of one user share its allowance.
     for (int i = 0; i < PostedEvents::kBurst; ++i) {
-        ASSERT_EQ(posted.Press("agent", KEY_A, true, start), kIOReturnSuccess) << i;
+        ASSERT_EQ(press(i % 2 == 0 ? "agent" : "agent2", 1000, KEY_A, true), kIOReturnSuccess) << i;
     }
-    EXPECT_EQ(posted.Press("agent", KEY_B, true, start), kIOReturnNotPermitted);
-    EXPECT_EQ(posted.Press("other", KEY_B, true, start), kIOReturnSuccess) << "per client";
-    EXPECT_EQ(posted.Press("agent", KEY_A, false, start), kIOReturnSuccess);
-    EXPECT_EQ(posted.Press("agent", KEY_B, true, start + std::chrono::milliseconds(10)),
-              kIOReturnSuccess);
+    EXPECT_EQ(press("agent3", 1000, KEY_B, true), kIOReturnNotPermitted) << "per user";
+    EXPECT_EQ(press("other", 1001, KEY_B, true), kIOReturnSuccess);
+    EXPECT_EQ(press("agent", 1000, KEY_A, false), kIOReturnSuccess);
+    EXPECT_EQ(press("agent", 1000, KEY_B, true, std::chrono::milliseconds(10)), kIOReturnSuccess);
     ReadAll(keyboard.fds[1]);
     posted.ReleaseAll("agent");
-    EXPECT_EQ(ReadAll(keyboard.fds[1]), std::vector<Ev>{}) << "the other client still holds B";
+    EXPECT_EQ(ReadAll(keyboard.fds[1]), std::vector<Ev>{}) << "others still hold A and B";
+    posted.ReleaseAll("agent2");
+    EXPECT_EQ(ReadAll(keyboard.fds[1]), (std::vector<Ev>{Key(KEY_A, 0), Syn}));
     posted.ReleaseAll("other");
     EXPECT_EQ(ReadAll(keyboard.fds[1]), (std::vector<Ev>{Key(KEY_B, 0), Syn}));
+}
+
+TEST(PostedEvents, OnlyLettingGoOfWhatTheClientHoldsIsARelease) {
+    Sockets keyboard;
+    PostedEvents posted(keyboard.fds[0]);
+    const auto now = PostedEvents::Clock::now();
+    using Kind = PostedAction::Kind;
+    posted.Play("agent", 1000, {Kind::Press, KEY_C, true, {}}, now);
+    posted.Play("agent", 1000, {Kind::Modifiers, 0, false, {KEY_LEFTCTRL, KEY_LEFTSHIFT}}, now);
+    const struct {
+        const char* client;
+        PostedAction action;
+        bool release;
+    } cases[] = {
+        {"agent", {Kind::Press, KEY_C, false, {}}, true},
+        {"agent", {Kind::Modifiers, 0, false, {KEY_LEFTCTRL}}, true},
+        {"agent", {Kind::Modifiers, 0, false, {}}, true},
+        {"agent", {Kind::Press, KEY_D, false, {}}, false},
+        {"agent", {Kind::Press, KEY_C, true, {}}, false},
+        {"agent", {Kind::Modifiers, 0, false, {KEY_LEFTCTRL, KEY_LEFTSHIFT}}, false},
+        {"agent", {Kind::Modifiers, 0, false, {KEY_LEFTALT}}, false},
+        {"other", {Kind::Press, KEY_C, false, {}}, false},
+        {"other", {Kind::Modifiers, 0, false, {}}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(posted.OnlyReleases(c.client, c.action), c.release)
+            << c.client << " " << c.action.code << " " << c.action.modifiers.size();
+    }
 }
 
 TEST(HostMessageQueue, DropsWhenFullAndSignalsOnlyWhilePending) {

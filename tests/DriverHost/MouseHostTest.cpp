@@ -1,15 +1,18 @@
 // The real udev and libevdev code of the event side against umockdev's fake
 // device tree (run under umockdev-wrapper): discovery with hotplug, the wait
 // for released buttons before the grab, frames reaching the virtual pointer,
-// and an unplug mid-press that leaves nothing held.
+// an unplug mid-press that leaves nothing held, and the vendor id set in the
+// machine's configuration.
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <linux/input.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <umockdev.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,10 +20,13 @@
 #include "FakeMouse.h"
 #include "HostMessageQueue.h"
 #include "HostMessages.h"
+#include "Logging.h"
 #include "MouseDiscovery.h"
 #include "MouseHost.h"
 #include "OSKext.h"
 #include "OrvandelDriver.h"
+#include "TemporaryHome.h"
+#include "VendorIdSetting.h"
 
 namespace platform {
 namespace {
@@ -154,6 +160,54 @@ TEST_F(MouseHostTest, APluggedMouseIsTakenOnceItsButtonsAreUp) {
     EXPECT_EQ(added[0].kind, HostMessage::Kind::Added);
     EXPECT_EQ(PointerOutput(2),
               (std::vector<std::array<int, 3>>{{EV_REL, REL_Y, -3}, {EV_SYN, SYN_REPORT, 0}}));
+}
+
+// A machine whose configuration names another vendor id than the build's.
+class ConfiguredVendorTest : public MouseHostTest {
+protected:
+    void SetUp() override {
+        MouseHostTest::SetUp();
+        std::ofstream(config.Path() / "halvorin.conf") << "VendorId=0x1234\n";
+        PutVendorIdInForce(ReadVendorIdSetting((config.Path() / "halvorin.conf").string()));
+    }
+    void TearDown() override {
+        PutVendorIdInForce(VendorIdSetting{});
+        MouseHostTest::TearDown();
+    }
+
+    ScopedTemporaryHome config;
+};
+
+TEST_F(ConfiguredVendorTest, ServesThatVendorAndHintsOnceAtTheFamilyUnderAnother) {
+    AddMouse(1, "1234", "0191", {}, kMotionThenPress);
+    const std::string other = AddMouse(2, "fff0", "0192", {}, "");  // the build's vendor
+    AddMouse(3, "1234", "0193", {}, "");                            // not of the family
+    {
+        ScopedCapturedLog log;
+        MouseDiscovery discovery;
+        const auto nodes = discovery.Enumerate();
+        ASSERT_EQ(nodes.size(), 1U);
+        EXPECT_EQ(nodes[0].vendorId, 0x1234U);
+        // Seen again, and its events replayed: still one line.
+        discovery.Enumerate();
+        umockdev_testbed_uevent(testbed, other.c_str(), "add");
+        pollfd monitor{discovery.Descriptor(), POLLIN, 0};
+        ASSERT_EQ(poll(&monitor, 1, 5000), 1);
+        EXPECT_FALSE(discovery.Receive());
+        ASSERT_EQ(log.Entries().size(), 1U);
+        const std::string& hint = log.Entries()[0].text;
+        for (const std::string& part :
+             {std::string("fff0:0192"),
+              std::string("this host serves vendor id 0x1234 (4660, from"),
+              "set VendorId=0xfff0 in " + config.Path().string()}) {
+            EXPECT_NE(hint.find(part), std::string::npos) << hint;
+        }
+    }
+    StartHost();
+    EXPECT_EQ(PointerOutput(4), (std::vector<std::array<int, 3>>{{EV_REL, REL_X, 5},
+                                                                 {EV_SYN, SYN_REPORT, 0},
+                                                                 {EV_KEY, BTN_LEFT, 1},
+                                                                 {EV_SYN, SYN_REPORT, 0}}));
 }
 
 }  // namespace

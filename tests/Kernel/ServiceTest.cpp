@@ -23,8 +23,9 @@ OSDefineMetaClassAndStructors(TestHIDDriver, IOHIDEventDriver);
 
 namespace {
 const OSMetaClass* const kTestClasses[] = {&TestHIDDriver::gMetaClass};
-const OSKextPersonality kTestPersonalities[] = {{"TestHIDDriver", 0x1234, 7},
-                                                {"TestHIDDriver", 0x1234, 13}};
+const std::uint32_t kTestVendor = 0x1234;
+const OSKextPersonality kTestPersonalities[] = {{"TestHIDDriver", kTestVendor, 7},
+                                                {"TestHIDDriver", kTestVendor, 13}};
 const OSKextModule kTestModule{"com.example.test", "1.0", kTestClasses, kTestPersonalities};
 const OSKextModule kSameClassModule{"com.example.other", "1.0", kTestClasses, {}};
 

@@ -4,6 +4,7 @@
 #include "BusServing.h"
 #include "DriverHostHIDSystem.h"
 #include "DriverHostRegistry.h"
+#include "Logging.h"
 
 namespace {
 
@@ -13,10 +14,14 @@ using platform::ServiceId;
 
 constexpr const char* kDriverClass = "com_halvorin_OrvandelDriver";
 
-// The registry and HID-system clients against the stand-in host.
+// The registry and HID-system clients against the stand-in host, on a bus
+// configured as the system bus.
 class DriverHostClientTest : public testing::Test {
 protected:
     void SetUp() override {
+        auto log = std::make_unique<platform::CapturedLogBackend>();
+        fLog = log.get();
+        fPreviousLog = platform::InstallLogBackend(std::move(log));
         fHost = fBus.StartFakeDriverHost();
         ASSERT_TRUE(fHost);
         setenv("DBUS_SYSTEM_BUS_ADDRESS", fBus.Address().c_str(), 1);
@@ -24,7 +29,13 @@ protected:
         fControl = BusConnection::Open(BusConnection::Bus::System);
         ASSERT_TRUE(fConnection && fControl);
         fRegistry = std::make_unique<platform::DriverHostRegistry>(
-            *fConnection, [this](bool present) { fHostChanges.push_back(present); });
+            *fConnection, [this](bool present) { fHostChanges.push_back(present); },
+            platform::DriverHostRegistry::Narration::Logged);
+    }
+
+    void TearDown() override {
+        fRegistry.reset();
+        platform::InstallLogBackend(std::move(fPreviousLog));
     }
 
     std::uint64_t AddInstance(std::uint32_t product) {
@@ -47,8 +58,32 @@ protected:
     }
     // The host's next report line, skipping none.
     std::string HostSaid() { return fHost->ReadLine(std::chrono::seconds(10)); }
+    // The system log lines so far, taken.
+    std::vector<std::string> Logged() {
+        std::vector<std::string> lines;
+        for (const auto& entry : fLog->Entries()) {
+            lines.push_back(entry.text);
+        }
+        fLog->Clear();
+        return lines;
+    }
+    // A signal the user nobody sends straight to this side's connection.
+    void Forge(const std::vector<std::string>& signal) {
+        const char* me = nullptr;
+        sd_bus_get_unique_name(fConnection->Get(), &me);
+        ASSERT_EQ(fBus.Emit(me, signal), 0);
+    }
+    std::string HostName() {
+        BusMessage request = fControl->NewCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                               "org.freedesktop.DBus", "GetNameOwner");
+        sd_bus_message_append(request.get(), "s", "org.halvorin.Driver1");
+        BusMessage reply = fControl->Call(request.get());
+        return platform::ReadBasic<const char*>(reply.get(), 's').value_or("");
+    }
 
-    PrivateBus fBus;
+    PrivateBus fBus{PrivateBus::Policy::System};
+    platform::CapturedLogBackend* fLog = nullptr;
+    std::unique_ptr<platform::LogBackend> fPreviousLog;
     std::unique_ptr<ChildProcess> fHost;
     std::unique_ptr<BusConnection> fConnection;
     std::unique_ptr<BusConnection> fControl;
@@ -91,16 +126,13 @@ TEST_F(DriverHostClientTest, ServicesPropertiesAndMessagesOfTheHostsInstances) {
     Control("SendMessage", "tut", 2, 0x20, 0);  // not subscribed to
     ASSERT_TRUE(Serve(*fConnection, [&] { return !messages.empty(); }));
 
-    // A message from anyone but the host is not the host's.
-    sd_bus_message* forged = nullptr;
-    sd_bus_message_new_signal(fControl->Get(), &forged, "/org/halvorin/Driver1/service/1",
-                              "org.halvorin.Driver1.Service", "Message");
-    const char* client = nullptr;
-    sd_bus_get_unique_name(fConnection->Get(), &client);
-    sd_bus_message_set_destination(forged, client);
-    sd_bus_message_append(forged, "ut", 0xffu, std::uint64_t{0});
-    sd_bus_send(fControl->Get(), forged, nullptr);
-    sd_bus_message_unref(forged);
+    // Nobody poses as the host: as its new owner, then in its name.
+    Forge({"/org/freedesktop/DBus", "org.freedesktop.DBus", "NameOwnerChanged", "sss",
+           "org.halvorin.Driver1", HostName(), ""});
+    Forge({"/org/halvorin/Driver1/service/1", "org.halvorin.Driver1.Service", "Message", "ut",
+           "255", "0"});
+    Serve(*fConnection, [n = 0]() mutable { return ++n > 20; });
+    EXPECT_TRUE(fRegistry->IsServing());
 
     Control("RemoveInstance", "t", 1);
     ASSERT_TRUE(Serve(*fConnection, [&] { return messages.size() == 2; }));
@@ -109,6 +141,12 @@ TEST_F(DriverHostClientTest, ServicesPropertiesAndMessagesOfTheHostsInstances) {
     EXPECT_FALSE(fRegistry->Properties(mice[0]));
     EXPECT_EQ(fRegistry->SetProperties(mice[0], settings), platform::kIOReturnNoDevice);
     fRegistry->RemoveInterest(*interest);
+    EXPECT_EQ(Logged(),
+              (std::vector<std::string>{
+                  "Found the driver host on the system bus",
+                  "Sent the settings to mouse 401 (a six-button model, driver instance 1)",
+                  "Attached to mouse 401 (a six-button model, driver instance 1)",
+                  "Detached from mouse 401 (a six-button model, driver instance 1)"}));
 }
 
 TEST_F(DriverHostClientTest, HostGoingAwayEndsItsServicesAndComingBackIsANewRegistry) {
@@ -142,6 +180,42 @@ TEST_F(DriverHostClientTest, HostGoingAwayEndsItsServicesAndComingBackIsANewRegi
     ASSERT_EQ(after.size(), 1u);
     EXPECT_NE(after[0], before[0]);
     EXPECT_EQ(terminated, 1);
+    EXPECT_EQ(Logged(), (std::vector<std::string>{
+                            "Found the driver host on the system bus",
+                            "Attached to mouse 401 (a six-button model, driver instance 1)",
+                            "Detached from mouse 401 (a six-button model, driver instance 1)",
+                            "Lost the driver host", "Found the driver host on the system bus"}));
+}
+
+TEST_F(DriverHostClientTest, RefusedPostsAreLoggedOnceABurstWithTheirCount) {
+    platform::DriverHostHIDSystem hid(*fConnection);
+    BusMessage refuse = fControl->NewCall("org.halvorin.Driver1", "/org/halvorin/Test",
+                                          "org.halvorin.Test.Control", "RefusePosts");
+    sd_bus_message_append(refuse.get(), "b", 1);
+    ASSERT_TRUE(fControl->Call(refuse.get()));
+    Logged();
+    for (const int burst : {20, 2}) {
+        for (int i = 0; i < burst; ++i) {
+            platform::HIDPostedEvent event;
+            event.eventType = platform::NX_KEYDOWN;
+            hid.PostEvent(event);
+            platform::CFRunLoopGetCurrent()->RunFor(0.01);
+        }
+        for (int i = 0; i < burst; ++i) {
+            ASSERT_FALSE(HostSaid().empty());
+        }
+        // The host answers in order: past an answered ping, every refusal is
+        // read; then the burst's end.
+        BusMessage ping = fConnection->NewCall("org.halvorin.Driver1", "/org/halvorin/Driver1",
+                                               "org.freedesktop.DBus.Peer", "Ping");
+        ASSERT_TRUE(fConnection->Call(ping.get()));
+        fConnection->Dispatch();
+        platform::CFRunLoopGetCurrent()->RunFor(platform::DriverHostHIDSystem::kRefusalBurst);
+        EXPECT_EQ(
+            Logged(),
+            (std::vector<std::string>{"The driver host refused " + std::to_string(burst) +
+                                      " posted events: org.freedesktop.DBus.Error.AccessDenied"}));
+    }
 }
 
 TEST_F(DriverHostClientTest, LongRunsOfPostsArePacedInOrderWithoutBlocking) {

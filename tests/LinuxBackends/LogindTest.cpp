@@ -19,8 +19,8 @@ constexpr const char* kLogind = "org.freedesktop.login1";
 constexpr const char* kLogindPath = "/org/freedesktop/login1";
 constexpr const char* kMock = "org.freedesktop.DBus.Mock";
 
-// python3-dbusmock's logind on a private system bus, and the backend's own
-// connection to it.
+// python3-dbusmock's logind on a private bus configured as the system bus,
+// and the backend's own connection to it.
 class LogindTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -59,7 +59,27 @@ protected:
     }
     bool Serve(const std::function<bool()>& done) { return ::Serve(*fConnection, done); }
 
-    PrivateBus fBus;
+    // A signal the user nobody sends straight to this side's connection.
+    void Forge(const std::vector<std::string>& signal) {
+        const char* me = nullptr;
+        sd_bus_get_unique_name(fConnection->Get(), &me);
+        ASSERT_EQ(fBus.Emit(me, signal), 0);
+    }
+    // The user's graphical session c7, active, as logind shows it.
+    std::string AddDisplaySession() {
+        const std::string session = "/org/freedesktop/login1/session/c7";
+        Mock(kLogindPath, kMock, "AddSession", [](sd_bus_message* m) {
+            sd_bus_message_append(m, "ssusb", "c7", "seat0", getuid(), "someone", 1);
+        });
+        const std::string user = "/org/freedesktop/login1/user/" + std::to_string(getuid());
+        Mock(user.c_str(), "org.freedesktop.DBus.Properties", "Set", [&](sd_bus_message* m) {
+            sd_bus_message_append(m, "ssv", "org.freedesktop.login1.User", "Display", "(so)", "c7",
+                                  session.c_str());
+        });
+        return session;
+    }
+
+    PrivateBus fBus{PrivateBus::Policy::System};
     std::unique_ptr<BusConnection> fConnection;
 };
 
@@ -92,15 +112,7 @@ TEST_F(LogindTest, SleepWaitsForTheAcknowledgementAndWakeSendsBothMessages) {
 }
 
 TEST_F(LogindTest, UsersDisplaySessionIsWatchedForSwitches) {
-    const std::string session = "/org/freedesktop/login1/session/c7";
-    Mock(kLogindPath, kMock, "AddSession", [](sd_bus_message* m) {
-        sd_bus_message_append(m, "ssusb", "c7", "seat0", getuid(), "someone", 1);
-    });
-    const std::string user = "/org/freedesktop/login1/user/" + std::to_string(getuid());
-    Mock(user.c_str(), "org.freedesktop.DBus.Properties", "Set", [&](sd_bus_message* m) {
-        sd_bus_message_append(m, "ssv", "org.freedesktop.login1.User", "Display", "(so)", "c7",
-                              session.c_str());
-    });
+    const std::string session = AddDisplaySession();
 
     platform::LinuxSession watcher(*fConnection);
     ASSERT_TRUE(watcher.IsWatching());
@@ -122,6 +134,27 @@ TEST_F(LogindTest, UsersDisplaySessionIsWatchedForSwitches) {
     EXPECT_EQ(seen, (std::vector<std::string>{
                         std::string(platform::NSWorkspaceSessionDidResignActiveNotification),
                         std::string(platform::NSWorkspaceSessionDidBecomeActiveNotification)}));
+}
+
+TEST_F(LogindTest, SignalsFromAnyoneButLogindAreNotBelieved) {
+    const std::string session = AddDisplaySession();
+    platform::LinuxSession watcher(*fConnection);
+    ASSERT_EQ(watcher.Active(), true);
+    platform::LinuxPower power(*fConnection);
+    std::vector<platform::natural_t> messages;
+    ASSERT_TRUE(
+        power.Register([&](platform::natural_t type, std::intptr_t) { messages.push_back(type); }));
+
+    Forge({kLogindPath, "org.freedesktop.login1.Manager", "PrepareForSleep", "b", "true"});
+    Forge({session, "org.freedesktop.DBus.Properties", "PropertiesChanged", "sa{sv}as",
+           "org.freedesktop.login1.Session", "1", "Active", "b", "false", "0"});
+    Serve([n = 0]() mutable { return ++n > 20; });
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(watcher.Active(), true);
+    EXPECT_TRUE(power.HoldsSleepLock());
+
+    EmitPrepareForSleep(true);
+    ASSERT_TRUE(Serve([&] { return messages.size() == 1; }));
 }
 
 }  // namespace

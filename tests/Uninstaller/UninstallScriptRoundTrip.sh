@@ -33,17 +33,23 @@ round_trip() {
         "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
             { cat "$work/install.log" >&2; fail "install $round into $prefix failed"; }
     done
-    installed=$(grep -c -- '-- \(Installing\|Up-to-date\): ' "$work/install.log" || true)
+    # The files installed (folders installed whole are listed too).
+    installed=$(sed -n 's/^-- \(Installing\|Up-to-date\): //p' "$work/install.log" |
+                while IFS= read -r path; do [ -d "$path" ] || echo "$path"; done | wc -l)
     [ "$installed" -ge 2 ] || fail "expected at least the uninstaller and its script"
     script="$prefix/share/halvorin/Uninstaller/uninstall.sh"
     [ -f "$script" ] || fail "no $script"
-    grep -q "^remove_file '$prefix/bin/Uninstaller'\$" "$script" || fail "script lacks the program"
+    grep -q "^remove_file '$prefix/libexec/halvorin/Uninstaller'\$" "$script" ||
+        fail "script lacks the program"
+    ! grep "^remove_file '$prefix/bin/" "$script" | grep -vq "/bin/halvorinctl'\$" ||
+        fail "a program other than halvorinctl went onto PATH"
     # The driver host's system files sit where the system daemons read them,
     # below the root that holds the prefix.
-    if grep -q "^remove_file '$prefix/bin/halvorin-driverd'\$" "$script"; then
+    if grep -q "^remove_file '$prefix/libexec/halvorin/halvorin-driverd'\$" "$script"; then
         for file in etc/systemd/system/halvorin-driverd.service \
                     etc/udev/rules.d/70-halvorin-driverd.rules \
                     etc/modules-load.d/halvorin-uinput.conf \
+                    etc/halvorin/halvorin.conf \
                     etc/dbus-1/system.d/org.halvorin.Driver1.conf \
                     usr/local/share/dbus-1/system-services/org.halvorin.Driver1.service \
                     usr/share/polkit-1/actions/org.halvorin.driver1.policy; do

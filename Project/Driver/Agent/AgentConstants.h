@@ -7,15 +7,13 @@
 #include "ButtonMapping.h"
 #include "MouseModels.h"
 #include "PaneAgentNotifications.h"
+#include "VendorIdSetting.h"
 
 // Constants the agent shares with the driver, the pane and the system.
 
-#ifndef HALVORIN_VENDOR_ID
-#error "HALVORIN_VENDOR_ID must be defined by the build"
-#endif
-
-// USB vendor id of the mouse family, chosen at build time.
-inline constexpr std::int32_t kVendorId = HALVORIN_VENDOR_ID;
+// USB vendor id of the mouse family: the build's default unless the machine's
+// configuration names another, fixed when the agent starts (main.cpp).
+inline const std::uint32_t& kVendorId = platform::VendorIdInForce().value;
 
 // Registry class of the driver instances (which carry "VendorID" and
 // "ProductID" like the HID devices they serve).

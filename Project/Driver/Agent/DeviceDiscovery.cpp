@@ -185,8 +185,9 @@ void HandleDeviceMatchingCallback(void* /*context*/, platform::IOReturn /*result
         PostDeviceAttached(isTarn);
     }
     sNumDevices = n + 1;
-    SendSettingsUpdateToDriver(AgentSettingsRecord());
+    // Listening first: every message after the new settings reaches the agent.
     RegisterForDriverNotifications();
+    SendSettingsUpdateToDriver(AgentSettingsRecord());
     ApplySensitivities();
 }
 
@@ -200,10 +201,10 @@ void HandleDeviceRemovalCallback(void* /*context*/, platform::IOReturn /*result*
     if (sNumDevices == 0) {
         PostNoDevicesAttached();
     }
+    RegisterForDriverNotifications();
     if (newcomer) {
         SendSettingsUpdateToDriver(AgentSettingsRecord());
     }
-    RegisterForDriverNotifications();
 }
 
 platform::PropertyList ADeviceManager::CreateDeviceMatchingDictionary(std::int32_t productId) {

@@ -189,8 +189,12 @@ void ADeviceManager::PowerManagementCallback(void* refCon, platform::io_service_
                                              void* messageArgument) {
     auto* manager = static_cast<ADeviceManager*>(refCon);
     if (messageType == platform::kIOMessageSystemHasPoweredOn) {
-        manager->Setup();
+        manager->fAsleep = false;
+        if (!manager->fSwitchedOut) {
+            manager->Setup();
+        }
     } else if (messageType == platform::kIOMessageSystemWillSleep) {
+        manager->fAsleep = true;
         manager->PrepareForSleep();
     }
     platform::IOAllowPowerChange(manager->fPowerRootPort,
@@ -208,6 +212,18 @@ void ADeviceManager::PrepareForSleep() {
 
 void ADeviceManager::WakeUp() {
     Setup();
+}
+
+void ADeviceManager::SessionResigned() {
+    fSwitchedOut = true;
+    PrepareForSleep();
+}
+
+void ADeviceManager::SessionBecameActive() {
+    fSwitchedOut = false;
+    if (!fAsleep) {
+        WakeUp();
+    }
 }
 
 ASettingsFile* ADeviceManager::GetSettings() const {

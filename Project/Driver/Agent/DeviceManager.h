@@ -33,6 +33,10 @@ public:
                                         platform::natural_t messageType, void* messageArgument);
     void PrepareForSleep();
     void WakeUp();
+    // The session switch handler's way in: another user took the screen, or
+    // this user is back.
+    void SessionResigned();
+    void SessionBecameActive();
 
     ASettingsFile* GetSettings() const;
     platform::io_connect_t GetHidConnection() const;
@@ -72,6 +76,11 @@ private:
     platform::io_connect_t fPowerRootPort = 0;
     // Whether Setup ran without a Detach since: a second Setup detaches first.
     bool fIsSetUp = false;
+    // The two reasons to stay detached. A sleep and a session switch that
+    // overlap (a text console is switched away during a sleep) set up once,
+    // when the last of them ends.
+    bool fAsleep = false;
+    bool fSwitchedOut = false;
 };
 
 extern ADeviceManager* gDeviceManager;

@@ -23,9 +23,9 @@ AUserSwitchManager::~AUserSwitchManager() {
 void AUserSwitchManager::switchHandler(std::string_view notificationName) {
     if (notificationName == platform::NSWorkspaceSessionDidResignActiveNotification) {
         platform::SystemLog("PrepareForSleep");
-        fManager.PrepareForSleep();
+        fManager.SessionResigned();
     } else {
         platform::SystemLog("WakeUp");
-        fManager.WakeUp();
+        fManager.SessionBecameActive();
     }
 }

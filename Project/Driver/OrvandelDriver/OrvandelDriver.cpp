@@ -6,6 +6,7 @@
 #include "OSArray.h"
 #include "OSDictionary.h"
 #include "OSNumber.h"
+#include "VendorIdSetting.h"
 
 OSDefineMetaClassAndStructors(com_halvorin_OrvandelDriver, IOHIDEventDriver);
 
@@ -15,7 +16,9 @@ namespace {
 
 constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
 
-constexpr std::uint32_t kVendorId = HALVORIN_VENDOR_ID;
+// The family's vendor id in force: the build's default unless the machine's
+// configuration names another.
+const std::uint32_t& kVendorId = platform::VendorIdInForce().value;
 constexpr const char* kDriverClassName = "com_halvorin_OrvandelDriver";
 
 const OSMetaClass* const kModuleClasses[] = {&com_halvorin_OrvandelDriver::gMetaClass};

@@ -13,7 +13,8 @@ extern const std::uint8_t gButtonReportFlags[6];
 
 // The module that brings the driver class: com.halvorin.driver.OrvandelDriver.
 // Loading it registers com_halvorin_OrvandelDriver by name and matches the
-// family's mice (products 401, 402 and 405 of the family's vendor).
+// family's mice (products 401, 402 and 405 of the family's vendor id in
+// force, VendorIdSetting.h).
 extern const OSKextModule kOrvandelDriverModule;
 
 // The HID event driver of one mouse of the family. It rewrites the button

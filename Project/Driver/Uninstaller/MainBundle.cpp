@@ -5,5 +5,5 @@
 
 QString MainBundleResourcePath() {
     return QDir(QCoreApplication::applicationDirPath())
-        .absoluteFilePath(QStringLiteral(HALVORIN_UNINSTALLER_RESOURCES_FROM_BINDIR));
+        .absoluteFilePath(QStringLiteral(HALVORIN_UNINSTALLER_RESOURCES_FROM_PROGRAM_DIR));
 }

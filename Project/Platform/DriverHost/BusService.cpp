@@ -4,9 +4,11 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 
+#include "BusNameOwner.h"
 #include "BusPropertyList.h"
 #include "HIDSystem.h"
 #include "IOHIDSystemService.h"
@@ -22,9 +24,12 @@ namespace {
 
 using Record = BusService::Record;
 
-constexpr const char* kActionConfigure = "org.halvorin.driver1.configure";
-constexpr const char* kActionPostEvents = "org.halvorin.driver1.post-events";
-constexpr const char* kActionSubscribe = "org.halvorin.driver1.subscribe";
+using Action = BusService::Action;
+using Prepared = BusService::Prepared;
+
+// What a waiting call costs besides its arguments (the reply's way back, the
+// work's closure, the queue's entry), counted against the bounds.
+constexpr std::size_t kWaitingCallBytes = 256;
 
 BusService::Record& RecordOf(void* userdata) {
     return *static_cast<BusService::Record*>(userdata);
@@ -33,10 +38,6 @@ BusService::Record& RecordOf(void* userdata) {
 // A retained service for a record, or null when it is gone.
 IOService* CopyService(const BusService::Record& record) {
     return record.id == 0 ? nullptr : IOService::copyServiceWithID(record.id);
-}
-
-int ReplyStatus(sd_bus_message* call, IOReturn status) {
-    return sd_bus_reply_method_return(call, "i", status);
 }
 
 int InvalidArgs(sd_bus_error* error, const char* what) {
@@ -93,52 +94,88 @@ int GetProperties(sd_bus*, const char*, const char*, const char*, sd_bus_message
 
 // ---- Service methods ----
 
-int SetProperties(sd_bus_message* call, void* userdata, sd_bus_error* error) {
-    Record& record = RecordOf(userdata);
-    const BusPropertyListResult properties = ReadPropertyList(call);
-    if (!properties.Ok()) {
-        return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "Unusable property list: %.*s",
-                                 static_cast<int>(properties.reason.size()),
-                                 properties.reason.data());
-    }
-    std::shared_ptr<OSObject> object(CreateOSObject(properties.value),
-                                     [](OSObject* o) { OSSafeReleaseNULL(o); });
-    if (object == nullptr) {
-        return InvalidArgs(error, "The properties have no driver form");
-    }
-    const std::uint64_t id = record.id;
-    record.owner->Authorise(call, kActionConfigure, [id, object](sd_bus_message* granted) {
-        if (id == 0) {
-            // The HID system takes no properties, as the base service.
-            ReplyStatus(granted, kIOReturnUnsupported);
-            return;
+// What a property list takes in memory, roughly: per value and per byte.
+std::size_t Footprint(const PropertyList& value) {
+    std::size_t bytes = 64;
+    if (const std::string* text = value.AsString()) {
+        bytes += text->size();
+    } else if (const PropertyList::Array* array = value.AsArray()) {
+        for (const PropertyList& element : *array) {
+            bytes += Footprint(element);
         }
-        IOService* service = IOService::copyServiceWithID(id);
-        if (service == nullptr) {
-            sd_bus_reply_method_errorf(granted, SD_BUS_ERROR_UNKNOWN_OBJECT, "The service is gone");
-            return;
+    } else if (const PropertyList::Dictionary* dictionary = value.AsDictionary()) {
+        for (const auto& [key, element] : *dictionary) {
+            bytes += key.size() + Footprint(element);
         }
-        const IOReturn status = service->setProperties(object.get());
-        service->release();
-        ReplyStatus(granted, status);
-    });
-    return 1;
+    }
+    return bytes;
 }
 
-int Subscribe(sd_bus_message* call, void* userdata, sd_bus_error*) {
+std::string InstanceName(std::uint64_t id) {
+    return "driver instance " + std::to_string(id);
+}
+
+int SetProperties(sd_bus_message* call, void* userdata, sd_bus_error* error) {
+    Record& record = RecordOf(userdata);
+    BusService* owner = record.owner;
+    const std::uint64_t id = record.id;
+    return owner->Submit(call, Action::Configure, error, [&](Prepared& prepared, sd_bus_error* e) {
+        BusPropertyListResult properties = ReadPropertyList(call);
+        if (!properties.Ok()) {
+            return sd_bus_error_setf(e, SD_BUS_ERROR_INVALID_ARGS, "Unusable property list: %.*s",
+                                     static_cast<int>(properties.reason.size()),
+                                     properties.reason.data());
+        }
+        prepared.bytes = Footprint(properties.value);
+        // The driver's objects are made only once the caller is allowed.
+        prepared.work = [owner, id,
+                         list = std::make_shared<PropertyList>(std::move(properties.value))](
+                            const CallReply& reply) {
+            if (id == 0) {
+                // The HID system takes no properties, as the base service.
+                reply.ReturnStatus(kIOReturnUnsupported);
+                return;
+            }
+            OSObject* object = CreateOSObject(*list);
+            if (object == nullptr) {
+                reply.Error(SD_BUS_ERROR_INVALID_ARGS, "The properties have no driver form");
+                return;
+            }
+            IOService* service = IOService::copyServiceWithID(id);
+            if (service == nullptr) {
+                OSSafeReleaseNULL(object);
+                reply.Error(SD_BUS_ERROR_UNKNOWN_OBJECT, "The service is gone");
+                return;
+            }
+            const IOReturn status = service->setProperties(object);
+            service->release();
+            OSSafeReleaseNULL(object);
+            owner->Note(reply.Caller(), "set the properties of " + InstanceName(id));
+            reply.ReturnStatus(status);
+        };
+        return 0;
+    });
+}
+
+int Subscribe(sd_bus_message* call, void* userdata, sd_bus_error* error) {
     Record& record = RecordOf(userdata);
     BusService* owner = record.owner;
     const std::string path = record.path;
-    owner->Authorise(call, kActionSubscribe, [owner, path](sd_bus_message* granted) {
-        Record* current = owner->FindRecord(path.c_str());
-        if (current == nullptr) {
-            sd_bus_reply_method_errorf(granted, SD_BUS_ERROR_UNKNOWN_OBJECT, "The service is gone");
-            return;
-        }
-        current->subscribers.insert(sd_bus_message_get_sender(granted));
-        sd_bus_reply_method_return(granted, "");
+    const std::uint64_t id = record.id;
+    return owner->Submit(call, Action::Subscribe, error, [&](Prepared& prepared, sd_bus_error*) {
+        prepared.work = [owner, path, id](const CallReply& reply) {
+            Record* current = owner->FindRecord(path.c_str());
+            if (current == nullptr) {
+                reply.Error(SD_BUS_ERROR_UNKNOWN_OBJECT, "The service is gone");
+                return;
+            }
+            if (current->subscribers.insert(reply.Caller()).second && id != 0) {
+                owner->Note(reply.Caller(), "follows " + InstanceName(id));
+            }
+            reply.ReturnNothing();
+        };
+        return 0;
     });
-    return 1;
 }
 
 int Unsubscribe(sd_bus_message* call, void* userdata, sd_bus_error*) {
@@ -166,35 +203,44 @@ int PostEvent(sd_bus_message* call, void* userdata, sd_bus_error* error) {
         return InvalidArgs(error, "The event cannot be posted");
     }
     BusService* owner = RecordOf(userdata).owner;
-    owner->Authorise(call, kActionPostEvents, [owner, action = *action](sd_bus_message* granted) {
-        const std::string client = sd_bus_message_get_sender(granted);
-        const auto now = PostedEvents::Clock::now();
-        PostedEvents& posted = owner->Posted();
-        const IOReturn status = action.kind == PostedAction::Kind::Modifiers
-                                    ? posted.HoldModifiers(client, action.modifiers, now)
-                                    : posted.Press(client, action.code, action.down, now);
-        ReplyStatus(granted, status);
+    // Letting go of what the caller holds can only lower what is held.
+    const char* sender = sd_bus_message_get_sender(call);
+    const std::optional<Action> check =
+        sender != nullptr && owner->Posted().OnlyReleases(sender, *action)
+            ? std::nullopt
+            : std::optional<Action>(Action::PostEvents);
+    return owner->Submit(call, check, error, [&](Prepared& prepared, sd_bus_error*) {
+        prepared.work = [owner, action = std::move(*action)](const CallReply& reply) {
+            reply.ReturnStatus(owner->Play(reply.Caller(), action));
+        };
+        return 0;
     });
-    return 1;
 }
 
 int SetAcceleration(sd_bus_message* call, void* userdata, sd_bus_error* error) {
-    const char* key = nullptr;
-    double value = 0.0;
-    if (sd_bus_message_read(call, "sd", &key, &value) < 0) {
-        return InvalidArgs(error, "Malformed acceleration");
-    }
-    const std::string name(key);
-    if ((name != kIOHIDMouseAccelerationType && name != kIOHIDMouseScrollAccelerationType) ||
-        !std::isfinite(value)) {
-        return InvalidArgs(error, "Unknown acceleration or value");
-    }
     BusService* owner = RecordOf(userdata).owner;
-    owner->Authorise(call, kActionConfigure, [owner, name, value](sd_bus_message* granted) {
-        const bool stored = owner->Gains().Set(name, value);
-        ReplyStatus(granted, stored ? kIOReturnSuccess : kIOReturnBadArgument);
+    return owner->Submit(call, Action::Configure, error, [&](Prepared& prepared, sd_bus_error* e) {
+        const char* key = nullptr;
+        double value = 0.0;
+        if (sd_bus_message_read(call, "sd", &key, &value) < 0) {
+            return InvalidArgs(e, "Malformed acceleration");
+        }
+        std::string name(key);
+        if ((name != kIOHIDMouseAccelerationType && name != kIOHIDMouseScrollAccelerationType) ||
+            !std::isfinite(value)) {
+            return InvalidArgs(e, "Unknown acceleration or value");
+        }
+        prepared.work = [owner, name = std::move(name), value](const CallReply& reply) {
+            const bool stored = owner->Gains().Set(name, value);
+            if (stored) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%g", value);
+                owner->Note(reply.Caller(), "set " + name + " to " + text);
+            }
+            reply.ReturnStatus(stored ? kIOReturnSuccess : kIOReturnBadArgument);
+        };
+        return 0;
     });
-    return 1;
 }
 
 constexpr sd_bus_vtable kServiceVtable[] = {
@@ -250,7 +296,9 @@ int NameOwnerChanged(sd_bus_message* signal, void* userdata, sd_bus_error*) {
     const char* name = nullptr;
     const char* oldOwner = nullptr;
     const char* newOwner = nullptr;
-    if (sd_bus_message_read(signal, "sss", &name, &oldOwner, &newOwner) >= 0 && name[0] == ':' &&
+    // Anyone may send anyone this signal; only the bus driver's counts.
+    if (IsFromBusDriver(signal) &&
+        sd_bus_message_read(signal, "sss", &name, &oldOwner, &newOwner) >= 0 && name[0] == ':' &&
         newOwner[0] == '\0') {
         static_cast<BusService*>(userdata)->ClientLeft(name);
     }
@@ -269,25 +317,27 @@ std::vector<std::string> ClassChain(const OSMetaClass* metaClass) {
 
 BusService::BusService(sd_bus* bus, HostMessageQueue& messages, AccelerationGains& gains,
                        PostedEvents& posted)
-    : fBus(bus), fMessages(messages), fGains(gains), fPosted(posted), fAuthorization(bus) {
+    : fBus(bus),
+      fMessages(messages),
+      fGains(gains),
+      fPosted(posted),
+      fAuthority(bus, {[this](const std::string& client) { Settle(client); },
+                       [this](const std::string& client) { SessionLost(client); }}),
+      fRefusals(bus),
+      fHeapTrim(bus) {
     fHIDSystem.owner = this;
     fHIDSystem.path = kHIDSystemPath;
     fHIDSystem.classes = {IOHIDSystem::gMetaClass.getClassName()};
 }
 
 BusService::~BusService() {
-    for (auto& [client, calls] : fPending) {
-        for (PendingCall& call : calls) {
-            sd_bus_message_unref(call.call);
-        }
-    }
     for (sd_bus_slot* slot : fSlots) {
         sd_bus_slot_unref(slot);
     }
 }
 
 int BusService::Start() {
-    int status = 0;
+    int status = fAuthority.Start();
     // Each step attaches one slot, kept until the service goes.
     auto attach = [this, &status](auto&& step) {
         sd_bus_slot* slot = nullptr;
@@ -313,9 +363,8 @@ int BusService::Start() {
                                         kHIDSystemVtable, &fHIDSystem);
     });
     attach([&](sd_bus_slot** slot) {
-        return sd_bus_match_signal(fBus, slot, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                   "org.freedesktop.DBus", "NameOwnerChanged", NameOwnerChanged,
-                                   this);
+        return sd_bus_match_signal(fBus, slot, kBusDriverName, "/org/freedesktop/DBus",
+                                   kBusDriverName, "NameOwnerChanged", NameOwnerChanged, this);
     });
     if (status >= 0) {
         status = sd_bus_request_name(fBus, kDriverBusName, 0);
@@ -347,41 +396,148 @@ std::vector<std::string> BusService::InstancePaths() const {
     return paths;
 }
 
-void BusService::Authorise(sd_bus_message* call, const char* action,
-                           std::function<void(sd_bus_message*)> granted) {
-    // One check at a time per client, so that its calls take effect in the
-    // order it made them (a key's release never overtakes its press).
-    sd_bus_message_ref(call);
-    const std::string client = sd_bus_message_get_sender(call);
-    std::deque<PendingCall>& queue = fPending[client];
-    queue.push_back({call, action, std::move(granted)});
-    if (queue.size() == 1) {
-        CheckNext(client);
+int BusService::Submit(sd_bus_message* call, std::optional<Action> action, sd_bus_error* error,
+                       const Prepare& prepare) {
+    fHeapTrim.Touch();
+    const char* sender = sd_bus_message_get_sender(call);
+    if (sender == nullptr) {
+        return sd_bus_error_set(error, SD_BUS_ERROR_ACCESS_DENIED, "No sender");
     }
+    const std::string client = sender;
+    const bool waitsBehindOthers = fWaiting.contains(client);
+    ClientAuthority::Decision decision = ClientAuthority::Decision::Allowed;
+    if (action && !waitsBehindOthers) {
+        decision = fAuthority.Decide(client, *action);
+    }
+    if (decision == ClientAuthority::Decision::Denied) {
+        fRefusals.Count(fAuthority.UidOf(client), RefusalLog::Reason::NotAuthorised);
+        return sd_bus_error_set(error, SD_BUS_ERROR_ACCESS_DENIED, "Not authorised");
+    }
+    Prepared prepared;
+    if (const int status = prepare(prepared, error); status < 0) {
+        return status;
+    }
+    CallReply reply(call);
+    if (decision == ClientAuthority::Decision::Allowed && !waitsBehindOthers) {
+        prepared.work(reply);
+        return 1;
+    }
+    const std::size_t bytes = kWaitingCallBytes + client.size() + prepared.bytes;
+    if (!HasRoom(client, bytes)) {
+        fRefusals.Count(fAuthority.UidOf(client), RefusalLog::Reason::OverLimits);
+        return sd_bus_error_set(error, kLimitsExceededError,
+                                "Too much work waits for this caller's authorisation");
+    }
+    reply.Defer();
+    fWaiting[client].push_back({std::move(reply), action, bytes, std::move(prepared.work)});
+    ++fWaitingCount;
+    fWaitingBytes += bytes;
+    return 1;
 }
 
-void BusService::CheckNext(const std::string& client) {
-    auto found = fPending.find(client);
-    if (found == fPending.end() || found->second.empty()) {
-        fPending.erase(client);
+bool BusService::HasRoom(const std::string& client, std::size_t bytes) const {
+    if (fWaitingCount + 1 > kMaxWaiting || fWaitingBytes + bytes > kMaxWaitingBytes) {
+        return false;
+    }
+    std::size_t clientCount = 0;
+    std::size_t clientBytes = 0;
+    if (const auto found = fWaiting.find(client); found != fWaiting.end()) {
+        clientCount = found->second.size();
+        for (const Waiting& call : found->second) {
+            clientBytes += call.bytes;
+        }
+    }
+    if (clientCount + 1 > kMaxWaitingPerClient || clientBytes + bytes > kMaxWaitingBytesPerClient) {
+        return false;
+    }
+    // A user's connections share one bound, once the bus has said whose they are.
+    const std::optional<uid_t> uid = fAuthority.UidOf(client);
+    if (!uid) {
+        return true;
+    }
+    std::size_t userCount = 0;
+    for (const auto& [other, calls] : fWaiting) {
+        if (fAuthority.UidOf(other) == uid) {
+            userCount += calls.size();
+        }
+    }
+    return userCount + 1 <= kMaxWaitingPerUser;
+}
+
+void BusService::Settle(const std::string& client) {
+    auto waiting = fWaiting.find(client);
+    if (waiting == fWaiting.end()) {
         return;
     }
-    const PendingCall& next = found->second.front();
-    fAuthorization.Check(client, next.action, [this, client](bool allowed) {
-        auto pending = fPending.find(client);
-        if (pending == fPending.end()) {
-            return;  // the client left meanwhile; its calls were dropped
+    // Calls made before the bus said whose they are: the latest of them go
+    // when the user's connections hold too many.
+    if (const std::optional<uid_t> uid = fAuthority.UidOf(client)) {
+        std::size_t userCount = 0;
+        for (const auto& [other, calls] : fWaiting) {
+            userCount += fAuthority.UidOf(other) == uid ? calls.size() : 0;
         }
-        PendingCall call = std::move(pending->second.front());
-        pending->second.pop_front();
-        if (allowed) {
-            call.granted(call.call);
+        for (; userCount > kMaxWaitingPerUser && !waiting->second.empty(); --userCount) {
+            Waiting call = std::move(waiting->second.back());
+            waiting->second.pop_back();
+            --fWaitingCount;
+            fWaitingBytes -= call.bytes;
+            fRefusals.Count(uid, RefusalLog::Reason::OverLimits);
+            call.reply.Error(kLimitsExceededError,
+                             "Too much work waits for this user's authorisation");
+        }
+    }
+    while (!waiting->second.empty()) {
+        Waiting& next = waiting->second.front();
+        const ClientAuthority::Decision decision = next.action
+                                                       ? fAuthority.Decide(client, *next.action)
+                                                       : ClientAuthority::Decision::Allowed;
+        if (decision == ClientAuthority::Decision::Later) {
+            return;
+        }
+        Waiting call = std::move(next);
+        waiting->second.pop_front();
+        --fWaitingCount;
+        fWaitingBytes -= call.bytes;
+        if (decision == ClientAuthority::Decision::Allowed) {
+            call.work(call.reply);
         } else {
-            sd_bus_reply_method_errorf(call.call, SD_BUS_ERROR_ACCESS_DENIED, "Not authorised");
+            fRefusals.Count(fAuthority.UidOf(client), RefusalLog::Reason::NotAuthorised);
+            call.reply.Error(SD_BUS_ERROR_ACCESS_DENIED, "Not authorised");
         }
-        sd_bus_message_unref(call.call);
-        CheckNext(client);
-    });
+        // The work may have let the client go.
+        waiting = fWaiting.find(client);
+        if (waiting == fWaiting.end()) {
+            return;
+        }
+    }
+    fWaiting.erase(waiting);
+}
+
+void BusService::Drop(std::map<std::string, std::deque<Waiting>>::iterator waiting) {
+    for (const Waiting& call : waiting->second) {
+        --fWaitingCount;
+        fWaitingBytes -= call.bytes;
+    }
+    fWaiting.erase(waiting);
+}
+
+IOReturn BusService::Play(const std::string& client, const PostedAction& action) {
+    const IOReturn status = fPosted.Play(client, fAuthority.UidOf(client).value_or(0), action,
+                                         PostedEvents::Clock::now());
+    if (status == kIOReturnNotPermitted) {
+        fRefusals.Count(fAuthority.UidOf(client), RefusalLog::Reason::TooFast);
+    }
+    return status;
+}
+
+void BusService::Note(const std::string& client, const std::string& what) {
+    const std::optional<uid_t> uid = fAuthority.UidOf(client);
+    SystemLog("Client " + client + (uid ? " (uid " + std::to_string(*uid) + ")" : "") + " " + what);
+}
+
+void BusService::SessionLost(const std::string& client) {
+    // What it held would stay down for whoever uses the seat now.
+    fPosted.ReleaseAll(client);
 }
 
 void BusService::ClientLeft(const std::string& name) {
@@ -390,13 +546,11 @@ void BusService::ClientLeft(const std::string& name) {
         record->subscribers.erase(name);
     }
     // Calls still waiting for their check never take effect.
-    if (auto pending = fPending.find(name); pending != fPending.end()) {
-        for (PendingCall& call : pending->second) {
-            sd_bus_message_unref(call.call);
-        }
-        fPending.erase(pending);
+    if (auto waiting = fWaiting.find(name); waiting != fWaiting.end()) {
+        Drop(waiting);
     }
     fPosted.ReleaseAll(name);
+    fAuthority.ClientLeft(name);
 }
 
 void BusService::DrainMessages() {
@@ -456,7 +610,13 @@ void BusService::Deliver(const HostMessage& message) {
         return;
     }
     const Record& record = *found->second;
+    // What another user does with the mouse is not told to a subscriber whose
+    // session is not the active one; the instance's end is.
+    const bool buttons = message.type != kIOMessageServiceIsTerminated;
     for (const std::string& subscriber : record.subscribers) {
+        if (buttons && !fAuthority.HasActiveSession(subscriber)) {
+            continue;
+        }
         sd_bus_message* signal = nullptr;
         if (sd_bus_message_new_signal(fBus, &signal, record.path.c_str(), kServiceInterface,
                                       "Message") >= 0 &&

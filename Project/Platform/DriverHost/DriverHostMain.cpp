@@ -7,11 +7,13 @@
 
 #include "DriverHostRun.h"
 #include "Logging.h"
+#include "VendorIdSetting.h"
 
 using namespace platform;
 
 int main() {
     InstallLogBackend(std::make_unique<LinuxLogBackend>());
+    PutVendorIdInForce(ReadVendorIdSetting(kSystemConfigurationFile));
     auto keyboard =
         UinputDevice::Create(UinputDevice::Kind::Keyboard, "Halvorin virtual keyboard", "keyboard");
     if (keyboard == nullptr) {

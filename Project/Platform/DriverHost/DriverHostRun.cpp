@@ -1,8 +1,10 @@
 #include "DriverHostRun.h"
 
+#include <malloc.h>
 #include <systemd/sd-bus.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -12,6 +14,7 @@
 #include "OSKext.h"
 #include "OrvandelDriver.h"
 #include "PostedEvents.h"
+#include "VendorIdSetting.h"
 
 namespace platform {
 namespace {
@@ -21,9 +24,41 @@ int Fail(const std::string& what, int error) {
     return 1;
 }
 
+// The system bus, as sd_bus_open_system opens it, but taking no file
+// descriptors: the host's calls have none, and descriptors sent to it would
+// only count against its limit.
+int OpenSystemBus(sd_bus** bus) {
+    const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    int status = sd_bus_new(bus);
+    if (status >= 0) {
+        status = sd_bus_set_address(
+            *bus, address != nullptr ? address : "unix:path=/run/dbus/system_bus_socket");
+    }
+    if (status >= 0) {
+        status = sd_bus_set_bus_client(*bus, 1);
+    }
+    if (status >= 0) {
+        status = sd_bus_negotiate_fds(*bus, 0);
+    }
+    if (status >= 0) {
+        status = sd_bus_start(*bus);
+    }
+    if (status < 0) {
+        *bus = sd_bus_unref(*bus);
+    }
+    return status;
+}
+
 }  // namespace
 
 int RunDriverHost(const DriverHostDevices& devices) {
+    // A call may be as large as the bus allows (32 MiB on the system bus),
+    // and any local user may send one: such buffers are mapped on their own
+    // and given back when freed, instead of growing the heap for good (the
+    // default threshold follows the largest block freed so far).
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 256 * 1024);
+
     // Both threads leave the termination signals to the bus loop.
     sigset_t signals;
     sigemptyset(&signals);
@@ -40,7 +75,7 @@ int RunDriverHost(const DriverHostDevices& devices) {
     PostedEvents posted(devices.keyboard.Descriptor());
 
     sd_bus* bus = nullptr;
-    if (const int status = sd_bus_open_system(&bus); status < 0) {
+    if (const int status = OpenSystemBus(&bus); status < 0) {
         return Fail("Cannot connect to the system bus", -status);
     }
     int status = 0;
@@ -60,7 +95,8 @@ int RunDriverHost(const DriverHostDevices& devices) {
                 loop.Stop();
             }
         });
-        SystemLog("Driver host ready");
+        SystemLog("Driver host ready: serving the family's mice of vendor id " +
+                  DescribeVendorIdSetting(VendorIdInForce()));
         status = loop.Run();
         mice.Stop();
         events.join();

@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
+#include "Logging.h"
 #include "OrvandelDriver.h"
 #include "UinputDevice.h"
+#include "VendorIdSetting.h"
 
 namespace platform {
 
@@ -44,6 +47,12 @@ bool IsServed(std::uint32_t vendorId, std::uint32_t productId) {
     return std::any_of(personalities.begin(), personalities.end(), [&](const auto& personality) {
         return personality.vendorID == vendorId && personality.productID == productId;
     });
+}
+
+bool IsFamilyProduct(std::uint32_t productId) {
+    const auto& personalities = kOrvandelDriverModule.personalities;
+    return std::any_of(personalities.begin(), personalities.end(),
+                       [&](const auto& personality) { return personality.productID == productId; });
 }
 
 }  // namespace
@@ -82,11 +91,36 @@ std::optional<MouseDiscovery::Node> MouseDiscovery::Match(udev_device* device) {
     }
     const auto vendor = HexAttribute(usb, "idVendor");
     const auto product = HexAttribute(usb, "idProduct");
-    if (!vendor || !product || !IsServed(*vendor, *product)) {
+    if (!vendor || !product) {
+        return std::nullopt;
+    }
+    if (!IsServed(*vendor, *product)) {
+        if (IsFamilyProduct(*product)) {
+            HintOtherVendor(device, udev_device_get_syspath(usb), *vendor, *product);
+        }
         return std::nullopt;
     }
     return Node{udev_device_get_syspath(device), devnode, udev_device_get_syspath(usb), *vendor,
                 *product};
+}
+
+void MouseDiscovery::HintOtherVendor(udev_device* eventNode, const std::string& usbSyspath,
+                                     std::uint32_t vendorId, std::uint32_t productId) {
+    const bool hinted = std::any_of(fHinted.begin(), fHinted.end(),
+                                    [&](const auto& entry) { return entry.second == usbSyspath; });
+    fHinted.emplace(udev_device_get_syspath(eventNode), usbSyspath);
+    if (hinted) {
+        return;
+    }
+    const VendorIdSetting& inForce = VendorIdInForce();
+    const std::string file = inForce.IsBuildDefault() ? kSystemConfigurationFile : inForce.file;
+    char ids[16];
+    std::snprintf(ids, sizeof ids, "%04x:%04x", vendorId, productId);
+    SystemLog(std::string("USB device ") + ids + " has a product id of the family but vendor id " +
+              VendorIdText(vendorId) + "; this host serves vendor id " +
+              DescribeVendorIdSetting(inForce) +
+              ". To serve it, set VendorId=" + VendorIdText(vendorId) + " in " + file +
+              " and restart halvorin-driverd and the agent.");
 }
 
 std::vector<MouseDiscovery::Node> MouseDiscovery::Enumerate() {
@@ -121,6 +155,7 @@ std::optional<MouseDiscovery::Change> MouseDiscovery::Receive() {
         std::optional<Change> change;
         const char* action = udev_device_get_action(device);
         if (action != nullptr && std::strcmp(action, "remove") == 0 && IsEventNode(device)) {
+            fHinted.erase(udev_device_get_syspath(device));
             change = Change{false, Node{udev_device_get_syspath(device), {}, {}, 0, 0}};
         } else if (action != nullptr && std::strcmp(action, "add") == 0) {
             if (auto node = Match(device)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,7 +15,9 @@ namespace platform {
 // Finds the event nodes of the family's mice with libudev: input event nodes
 // whose USB device has a vendor and product id that a personality of the
 // driver module names. The host's own virtual devices never match (they sit
-// on no USB device and carry the host's phys prefix).
+// on no USB device and carry the host's phys prefix). A USB device with a
+// product id of the family under another vendor id is logged once, with the
+// setting that would serve it.
 class MouseDiscovery {
 public:
     struct Node {
@@ -45,9 +48,13 @@ public:
     std::optional<Change> Receive();
 
 private:
-    static std::optional<Node> Match(udev_device* device);
+    std::optional<Node> Match(udev_device* device);
+    void HintOtherVendor(udev_device* eventNode, const std::string& usbSyspath,
+                         std::uint32_t vendorId, std::uint32_t productId);
 
     udev* fUdev = nullptr;
+    // Event node -> USB device, for the devices already hinted at.
+    std::map<std::string, std::string> fHinted;
     udev_monitor* fMonitor = nullptr;
 };
 

@@ -6,14 +6,19 @@
 
 namespace platform {
 
-bool PostedEvents::Admit(Client& client, Clock::time_point now) {
-    const std::chrono::duration<double> elapsed = now - client.refilled;
-    client.refilled = now;
-    client.tokens = std::min<double>(kBurst, client.tokens + elapsed.count() * kPerSecond);
-    if (client.tokens < 1.0) {
+bool PostedEvents::Admit(uid_t uid, Clock::time_point now) {
+    auto [entry, added] = fAllowances.try_emplace(uid);
+    Allowance& allowance = entry->second;
+    if (added) {
+        allowance.refilled = now;
+    }
+    const std::chrono::duration<double> elapsed = now - allowance.refilled;
+    allowance.refilled = now;
+    allowance.tokens = std::min<double>(kBurst, allowance.tokens + elapsed.count() * kPerSecond);
+    if (allowance.tokens < 1.0) {
         return false;
     }
-    client.tokens -= 1.0;
+    allowance.tokens -= 1.0;
     return true;
 }
 
@@ -31,24 +36,47 @@ void PostedEvents::Release(std::uint16_t code) {
     }
 }
 
-IOReturn PostedEvents::Press(const std::string& client, std::uint16_t code, bool down,
-                             Clock::time_point now) {
-    auto [entry, added] = fClients.try_emplace(client);
-    Client& state = entry->second;
-    if (added) {
-        state.refilled = now;
+IOReturn PostedEvents::Play(const std::string& client, uid_t uid, const PostedAction& action,
+                            Clock::time_point now) {
+    Holdings& holdings = fClients[client];
+    const IOReturn status =
+        action.kind == PostedAction::Kind::Modifiers
+            ? HoldModifiers(holdings, uid, {action.modifiers.begin(), action.modifiers.end()}, now)
+            : Press(holdings, uid, action.code, action.down, now);
+    if (holdings.keys.empty() && holdings.modifiers.empty()) {
+        fClients.erase(client);
     }
+    return status;
+}
+
+bool PostedEvents::OnlyReleases(const std::string& client, const PostedAction& action) const {
+    const auto found = fClients.find(client);
+    if (found == fClients.end()) {
+        return false;
+    }
+    const Holdings& holdings = found->second;
+    if (action.kind == PostedAction::Kind::Press) {
+        return !action.down && holdings.keys.contains(action.code);
+    }
+    const std::set<std::uint16_t> wanted(action.modifiers.begin(), action.modifiers.end());
+    return wanted.size() < holdings.modifiers.size() &&
+           std::includes(holdings.modifiers.begin(), holdings.modifiers.end(), wanted.begin(),
+                         wanted.end());
+}
+
+IOReturn PostedEvents::Press(Holdings& client, uid_t uid, std::uint16_t code, bool down,
+                             Clock::time_point now) {
     if (!down) {
-        if (state.keys.erase(code) != 0) {
+        if (client.keys.erase(code) != 0) {
             Release(code);
             fWriter.Flush();
         }
         return kIOReturnSuccess;
     }
-    if (!Admit(state, now)) {
+    if (!Admit(uid, now)) {
         return kIOReturnNotPermitted;
     }
-    if (state.keys.insert(code).second) {
+    if (client.keys.insert(code).second) {
         Hold(code);
     } else {
         // Pressed again without a release between: a new key stroke.
@@ -60,31 +88,25 @@ IOReturn PostedEvents::Press(const std::string& client, std::uint16_t code, bool
     return kIOReturnSuccess;
 }
 
-IOReturn PostedEvents::HoldModifiers(const std::string& client,
-                                     std::span<const std::uint16_t> codes, Clock::time_point now) {
-    auto [entry, added] = fClients.try_emplace(client);
-    Client& state = entry->second;
-    if (added) {
-        state.refilled = now;
-    }
-    const std::set<std::uint16_t> wanted(codes.begin(), codes.end());
+IOReturn PostedEvents::HoldModifiers(Holdings& client, uid_t uid,
+                                     const std::set<std::uint16_t>& wanted, Clock::time_point now) {
     const bool pressesAny = std::any_of(wanted.begin(), wanted.end(), [&](std::uint16_t code) {
-        return !state.modifiers.contains(code);
+        return !client.modifiers.contains(code);
     });
-    if (pressesAny && !Admit(state, now)) {
+    if (pressesAny && !Admit(uid, now)) {
         return kIOReturnNotPermitted;
     }
-    for (std::uint16_t code : state.modifiers) {
+    for (std::uint16_t code : client.modifiers) {
         if (!wanted.contains(code)) {
             Release(code);
         }
     }
     for (std::uint16_t code : wanted) {
-        if (!state.modifiers.contains(code)) {
+        if (!client.modifiers.contains(code)) {
             Hold(code);
         }
     }
-    state.modifiers = wanted;
+    client.modifiers = wanted;
     fWriter.Flush();
     return kIOReturnSuccess;
 }

@@ -1,14 +1,16 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <cstdint>
 #include <map>
 #include <set>
-#include <span>
 #include <string>
 
 #include "EventWriter.h"
 #include "IOTypes.h"
+#include "PostedEventTranslation.h"
 
 namespace platform {
 
@@ -17,39 +19,49 @@ namespace platform {
 // keyboards, so a held modifier applies to the real keyboard's keys) and
 // clicks at the current pointer position. Each client's holdings are kept
 // apart, so that a client that leaves lets go of exactly what it held, and a
-// key two clients hold stays down until both let go. Each client may press
-// only so fast; releases always pass. Runs on the bus side.
+// key two clients hold stays down until both let go. Each user may press
+// only so fast, however many connections it opens; releases always pass.
+// Runs on the bus side.
 class PostedEvents {
 public:
     using Clock = std::chrono::steady_clock;
-    // Presses a client may post at once, and per second after that.
+    // Presses a user may post at once, and per second after that.
     static constexpr int kBurst = 256;
     static constexpr int kPerSecond = 256;
 
     explicit PostedEvents(int descriptor) : fWriter(descriptor) {}
 
-    // A key or button (evdev code) pressed or released by the client.
-    // kIOReturnNotPermitted when the client presses too fast.
-    IOReturn Press(const std::string& client, std::uint16_t code, bool down, Clock::time_point now);
-    // The client's held modifier keys become exactly these.
-    IOReturn HoldModifiers(const std::string& client, std::span<const std::uint16_t> codes,
-                           Clock::time_point now);
-    // Everything the client holds is let go (it left the bus).
+    // Plays what the client posted. kIOReturnNotPermitted when its user
+    // presses too fast.
+    IOReturn Play(const std::string& client, uid_t uid, const PostedAction& action,
+                  Clock::time_point now);
+    // Whether the action only lets go of some of what the client holds: such
+    // an action can only lower what is held.
+    bool OnlyReleases(const std::string& client, const PostedAction& action) const;
+    // Everything the client holds is let go (it left the bus, or its session
+    // is no longer active).
     void ReleaseAll(const std::string& client);
 
 private:
-    struct Client {
+    struct Holdings {
         std::set<std::uint16_t> keys;
         std::set<std::uint16_t> modifiers;
+    };
+    struct Allowance {
         double tokens = kBurst;
         Clock::time_point refilled;
     };
-    bool Admit(Client& client, Clock::time_point now);
+    IOReturn Press(Holdings& client, uid_t uid, std::uint16_t code, bool down,
+                   Clock::time_point now);
+    IOReturn HoldModifiers(Holdings& client, uid_t uid, const std::set<std::uint16_t>& wanted,
+                           Clock::time_point now);
+    bool Admit(uid_t uid, Clock::time_point now);
     void Hold(std::uint16_t code);
     void Release(std::uint16_t code);
 
     EventWriter fWriter;
-    std::map<std::string, Client> fClients;
+    std::map<std::string, Holdings> fClients;
+    std::map<uid_t, Allowance> fAllowances;
     std::map<std::uint16_t, int> fHolders;  // code -> how many clients hold it
 };
 

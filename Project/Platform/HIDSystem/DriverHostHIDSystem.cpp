@@ -92,12 +92,27 @@ IOReturn DriverHostHIDSystem::Send(const HIDPostedEvent& event) {
 }
 
 int DriverHostHIDSystem::Answered(sd_bus_message* reply, void*, sd_bus_error*) {
-    static bool refusalLogged = false;
+    // The program's refusals so far in this burst, and the last one's name.
+    struct Burst {
+        std::uint64_t count = 0;
+        std::string error;
+        CFRunLoopTimerRef end;
+    };
+    static Burst burst;
     const sd_bus_error* error = sd_bus_message_get_error(reply);
-    if (error != nullptr && !refusalLogged) {
-        refusalLogged = true;
-        SystemLog(std::string("The driver host refused a posted event: ") +
-                  (error->name != nullptr ? error->name : "unknown error"));
+    if (error == nullptr) {
+        return 0;
+    }
+    burst.error = error->name != nullptr ? error->name : "unknown error";
+    if (burst.count++ == 0) {
+        burst.end = CFRunLoopTimerCreate(
+            CFAbsoluteTimeGetCurrent() + kRefusalBurst, 0, [](const CFRunLoopTimerRef&) {
+                SystemLog("The driver host refused " + std::to_string(burst.count) +
+                          (burst.count == 1 ? " posted event: " : " posted events: ") +
+                          burst.error);
+                burst.count = 0;
+            });
+        CFRunLoopAddTimer(CFRunLoopGetCurrent(), burst.end, kCFRunLoopCommonModes);
     }
     return 0;
 }

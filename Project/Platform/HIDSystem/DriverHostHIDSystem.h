@@ -16,11 +16,14 @@ namespace platform {
 // keystroke sequence) is paced by a run loop timer so that the readers of the
 // host's virtual keyboard never see their input buffer overflow. Nothing
 // sleeps: a paced post is queued, and its order with the other posts is kept.
+// Refusals are logged one line per burst, with their count.
 class DriverHostHIDSystem final : public HIDSystemBackend {
 public:
     // Posts sent back to back before pacing starts, and the pace after that.
     static constexpr int kBurst = 16;
     static constexpr CFTimeInterval kInterval = 0.004;
+    // A burst of refusals: from the first until this much later.
+    static constexpr CFTimeInterval kRefusalBurst = 1.0;
 
     explicit DriverHostHIDSystem(BusConnection& systemBus) : fBus(systemBus) {}
     ~DriverHostHIDSystem() override;
@@ -34,7 +37,7 @@ public:
 
 private:
     IOReturn Send(const HIDPostedEvent& event);
-    // Logs the first refusal of the program's run.
+    // Counts refusals; the end of a burst logs them.
     static int Answered(sd_bus_message* reply, void* unused, sd_bus_error* error);
     void Refill();
     void SendQueued(const CFRunLoopTimerRef& timer);

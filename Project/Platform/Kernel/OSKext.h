@@ -10,10 +10,12 @@
 class IOService;
 
 // Which devices a module's class serves: a device whose vendor and product
-// ids match gets an instance of className.
+// ids match gets an instance of className. The vendor id is read when a
+// device appears, so a module may name a value that its program sets once at
+// start (the machine's configured vendor of a device family).
 struct OSKextPersonality {
     const char* className;
-    std::uint32_t vendorID;
+    const std::uint32_t& vendorID;
     std::uint32_t productID;
 };
 

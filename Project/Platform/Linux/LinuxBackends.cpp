@@ -78,9 +78,9 @@ LinuxBackends::LinuxBackends() : fPrevious(std::make_unique<Previous>()) {
     // The host going away looks to the agent as its mice leaving, and its
     // serving again as their coming back, which makes the agent find the
     // host's new driver instances.
-    auto registry = std::make_unique<DriverHostRegistry>(*fSystemBus, [this](bool serving) {
-        serving ? fDevices->Restore() : fDevices->Withdraw();
-    });
+    auto registry = std::make_unique<DriverHostRegistry>(
+        *fSystemBus, [this](bool serving) { serving ? fDevices->Restore() : fDevices->Withdraw(); },
+        DriverHostRegistry::Narration::Logged);
     if (!registry->IsServing()) {
         fDevices->Withdraw();
     }

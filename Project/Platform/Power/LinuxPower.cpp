@@ -3,14 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "LogindNames.h"
+
 namespace platform {
-namespace {
-
-constexpr const char* kLogind = "org.freedesktop.login1";
-constexpr const char* kLogindPath = "/org/freedesktop/login1";
-constexpr const char* kManager = "org.freedesktop.login1.Manager";
-
-}  // namespace
 
 LinuxPower::~LinuxPower() {
     Deregister();
@@ -18,8 +13,8 @@ LinuxPower::~LinuxPower() {
 
 bool LinuxPower::Register(Sink sink) {
     sd_bus_slot* slot = nullptr;
-    if (sd_bus_match_signal(fBus.Get(), &slot, kLogind, kLogindPath, kManager, "PrepareForSleep",
-                            &LinuxPower::PrepareForSleep, this) < 0) {
+    if (sd_bus_match_signal(fBus.Get(), &slot, kLogindBusName, kLogindPath, kLogindManagerInterface,
+                            "PrepareForSleep", &LinuxPower::PrepareForSleep, this) < 0) {
         return false;
     }
     fMatch.reset(slot);
@@ -45,7 +40,8 @@ IOReturn LinuxPower::AllowPowerChange(std::intptr_t notificationID) {
 int LinuxPower::PrepareForSleep(sd_bus_message* message, void* self, sd_bus_error*) {
     auto* power = static_cast<LinuxPower*>(self);
     int start = 0;
-    if (sd_bus_message_read_basic(message, 'b', &start) <= 0 || !power->fSink) {
+    if (!power->fLogind.IsFromOwner(message) ||
+        sd_bus_message_read_basic(message, 'b', &start) <= 0 || !power->fSink) {
         return 0;
     }
     if (start != 0) {
@@ -69,7 +65,8 @@ void LinuxPower::TakeLock() {
     if (fLock >= 0) {
         return;
     }
-    BusMessage request = fBus.NewCall(kLogind, kLogindPath, kManager, "Inhibit");
+    BusMessage request =
+        fBus.NewCall(kLogindBusName, kLogindPath, kLogindManagerInterface, "Inhibit");
     if (!request ||
         sd_bus_message_append(request.get(), "ssss", "sleep", "HalvorinAgent",
                               "Letting go of the mice before the system sleeps", "delay") < 0) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "BusConnection.h"
+#include "BusNameOwner.h"
+#include "LogindNames.h"
 #include "Power.h"
 
 namespace platform {
@@ -8,10 +10,12 @@ namespace platform {
 // logind's sleep: PrepareForSleep(true) is the will-sleep message, and a
 // delay inhibitor lock holds the sleep back until the program acknowledges
 // it; PrepareForSleep(false) is the wake, sent as will-power-on then
-// has-powered-on, after which a new lock is taken for the next sleep.
+// has-powered-on, after which a new lock is taken for the next sleep. Only
+// logind's own signals count: their sender must be logind's unique name.
 class LinuxPower final : public PowerBackend {
 public:
-    explicit LinuxPower(BusConnection& systemBus) : fBus(systemBus) {}
+    explicit LinuxPower(BusConnection& systemBus)
+        : fBus(systemBus), fLogind(systemBus.Get(), kLogindBusName) {}
     ~LinuxPower() override;
 
     bool Register(Sink sink) override;
@@ -27,6 +31,7 @@ private:
     std::intptr_t Send(natural_t messageType);
 
     BusConnection& fBus;
+    BusNameOwner fLogind;
     Sink fSink;
     BusSlot fMatch;
     int fLock = -1;

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "BusPropertyList.h"
+#include "Logging.h"
+#include "VariantDictionary.h"
 
 namespace platform {
 namespace {
@@ -12,24 +14,11 @@ constexpr const char* kObjectManager = "org.freedesktop.DBus.ObjectManager";
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 constexpr const char* kHIDSystemClass = "IOHIDSystem";
 
-// One object of GetManagedObjects, as far as the registry needs it.
-struct ManagedService {
-    std::string path;
-    std::string className;
-    std::vector<std::string> classes;
-    std::uint64_t registrationId = 0;
-};
+using Service = DriverHostRegistry::Service;
 
 // Reads the service interface's a{sv} at the message's position.
-bool ReadServiceProperties(sd_bus_message* message, ManagedService& service) {
-    if (sd_bus_message_enter_container(message, 'a', "{sv}") <= 0) {
-        return false;
-    }
-    while (sd_bus_message_enter_container(message, 'e', "sv") > 0) {
-        const char* name = nullptr;
-        if (sd_bus_message_read_basic(message, 's', &name) <= 0) {
-            return false;
-        }
+bool ReadServiceProperties(sd_bus_message* message, Service& service) {
+    return ReadVariantDictionary(message, [&](const char* name) {
         int read = 0;
         if (std::strcmp(name, "ClassName") == 0) {
             const char* text = nullptr;
@@ -50,58 +39,49 @@ bool ReadServiceProperties(sd_bus_message* message, ManagedService& service) {
             }
         } else if (std::strcmp(name, "RegistrationId") == 0) {
             read = sd_bus_message_read(message, "v", "t", &service.registrationId);
-        } else {
-            read = sd_bus_message_skip(message, "v");
+        } else if (std::strcmp(name, "ProductID") == 0) {
+            read = sd_bus_message_read(message, "v", "u", &service.productId);
         }
-        if (read < 0 || sd_bus_message_exit_container(message) < 0) {
-            return false;
-        }
-    }
-    return sd_bus_message_exit_container(message) >= 0;
+        return read;
+    });
 }
 
-// The host's services that carry the service interface, from its object
-// manager; none when the call fails.
-std::optional<std::vector<ManagedService>> ManagedServices(BusConnection& bus) {
-    BusMessage request =
-        bus.NewCall(kDriverHostBusName, kDriverHostRootPath, kObjectManager, "GetManagedObjects");
-    BusMessage reply = request ? bus.Call(request.get()) : nullptr;
-    sd_bus_message* m = reply.get();
-    if (!reply || sd_bus_message_enter_container(m, 'a', "{oa{sa{sv}}}") <= 0) {
+// One object, "oa{sa{sv}}" at the message's position: a service when it
+// carries the service interface.
+std::optional<Service> ReadObject(sd_bus_message* m) {
+    Service service;
+    const char* path = nullptr;
+    if (sd_bus_message_read_basic(m, 'o', &path) <= 0 ||
+        sd_bus_message_enter_container(m, 'a', "{sa{sv}}") <= 0) {
         return std::nullopt;
     }
-    std::vector<ManagedService> services;
-    while (sd_bus_message_enter_container(m, 'e', "oa{sa{sv}}") > 0) {
-        ManagedService service;
-        const char* path = nullptr;
-        if (sd_bus_message_read_basic(m, 'o', &path) <= 0 ||
-            sd_bus_message_enter_container(m, 'a', "{sa{sv}}") <= 0) {
+    service.path = path;
+    bool isService = false;
+    while (sd_bus_message_enter_container(m, 'e', "sa{sv}") > 0) {
+        const char* interface = nullptr;
+        if (sd_bus_message_read_basic(m, 's', &interface) <= 0) {
             return std::nullopt;
         }
-        service.path = path;
-        bool isService = false;
-        while (sd_bus_message_enter_container(m, 'e', "sa{sv}") > 0) {
-            const char* interface = nullptr;
-            if (sd_bus_message_read_basic(m, 's', &interface) <= 0) {
-                return std::nullopt;
-            }
-            if (std::strcmp(interface, kDriverHostServiceInterface) == 0) {
-                isService = ReadServiceProperties(m, service);
-            } else if (sd_bus_message_skip(m, "a{sv}") < 0) {
-                return std::nullopt;
-            }
-            if (sd_bus_message_exit_container(m) < 0) {
-                return std::nullopt;
-            }
-        }
-        if (sd_bus_message_exit_container(m) < 0 || sd_bus_message_exit_container(m) < 0) {
+        if (std::strcmp(interface, kDriverHostServiceInterface) == 0) {
+            isService = ReadServiceProperties(m, service);
+        } else if (sd_bus_message_skip(m, "a{sv}") < 0) {
             return std::nullopt;
         }
-        if (isService) {
-            services.push_back(std::move(service));
+        if (sd_bus_message_exit_container(m) < 0) {
+            return std::nullopt;
         }
     }
-    return services;
+    if (sd_bus_message_exit_container(m) < 0 || !isService) {
+        return std::nullopt;
+    }
+    return service;
+}
+
+// How the log names the mouse behind a driver instance.
+std::string MouseName(const Service& service) {
+    const std::string model = service.productId == 405 ? "the Tarn model" : "a six-button model";
+    return "mouse " + std::to_string(service.productId) + " (" + model + ", driver instance " +
+           std::to_string(service.registrationId) + ")";
 }
 
 }  // namespace
@@ -122,17 +102,17 @@ IOReturn StatusOfBusError(const std::string& errorName) {
 }
 
 DriverHostRegistry::DriverHostRegistry(BusConnection& systemBus,
-                                       std::function<void(bool present)> hostChanged)
-    : fBus(systemBus), fHostChanged(std::move(hostChanged)) {
+                                       std::function<void(bool present)> hostChanged,
+                                       Narration narration)
+    : fBus(systemBus),
+      fHostChanged(std::move(hostChanged)),
+      fNarration(narration),
+      fHost(systemBus.Get(), kDriverHostBusName,
+            [this](const std::string&, const std::string& owner) { HostChanged(owner); }) {
+    // The host sends messages to subscribers only; the senders of these
+    // signals are checked against the host's unique name, as anyone may
+    // send anyone a signal.
     sd_bus_slot* slot = nullptr;
-    if (sd_bus_match_signal(fBus.Get(), &slot, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                            "org.freedesktop.DBus", "NameOwnerChanged",
-                            &DriverHostRegistry::NameOwnerChanged, this) >= 0) {
-        fOwnerMatch.reset(slot);
-    }
-    // The host sends messages to subscribers only. Every signal's sender is
-    // checked against the host's unique name (sd-bus cannot match a
-    // well-known sender itself), so nobody else can pose as the host.
     if (sd_bus_match_signal(fBus.Get(), &slot, nullptr, nullptr, kDriverHostServiceInterface,
                             "Message", &DriverHostRegistry::MessageArrived, this) >= 0) {
         fMessageMatch.reset(slot);
@@ -146,21 +126,69 @@ DriverHostRegistry::DriverHostRegistry(BusConnection& systemBus,
                             "InterfacesAdded", &DriverHostRegistry::InterfacesAdded, this) >= 0) {
         fAddedMatch.reset(slot);
     }
-    fOwner = CurrentOwner();
-    if (!fOwner.empty()) {
-        CheckServing();
+    if (IsHostPresent()) {
+        Log("Found the driver host on the system bus");
+        Mirror();
     }
+}
+
+DriverHostRegistry::~DriverHostRegistry() {
+    for (auto& [id, service] : fServices) {
+        if (service.live && service.subscribed) {
+            Subscribe(service, false);
+        }
+    }
+}
+
+void DriverHostRegistry::Log(const std::string& line) const {
+    if (fNarration == Narration::Logged) {
+        SystemLog(line);
+    }
+}
+
+void DriverHostRegistry::Mirror() {
+    BusMessage request =
+        fBus.NewCall(kDriverHostBusName, kDriverHostRootPath, kObjectManager, "GetManagedObjects");
+    BusMessage reply = request ? fBus.Call(request.get()) : nullptr;
+    sd_bus_message* m = reply.get();
+    if (!reply || sd_bus_message_enter_container(m, 'a', "{oa{sa{sv}}}") <= 0) {
+        return;
+    }
+    std::vector<std::string> present;
+    while (sd_bus_message_enter_container(m, 'e', "oa{sa{sv}}") > 0) {
+        if (std::optional<Service> service = ReadObject(m)) {
+            present.push_back(service->path);
+            Add(std::move(*service));
+        }
+        if (sd_bus_message_exit_container(m) < 0) {
+            return;
+        }
+    }
+    // Gone, though the signal that says so may still be on its way.
+    for (auto& [id, service] : fServices) {
+        if (std::find(present.begin(), present.end(), service.path) == present.end()) {
+            End(service, false);
+        }
+    }
+    CheckServing();
+}
+
+void DriverHostRegistry::Add(Service service) {
+    for (const auto& [id, known] : fServices) {
+        if (known.live && known.path == service.path) {
+            return;
+        }
+    }
+    fServices.emplace(fNextService++, std::move(service));
 }
 
 void DriverHostRegistry::CheckServing() {
     if (fServing) {
         return;
     }
-    const std::optional<std::vector<ManagedService>> services = ManagedServices(fBus);
-    fServing = services &&
-               std::any_of(services->begin(), services->end(), [](const ManagedService& service) {
-                   return service.className != kHIDSystemClass;
-               });
+    fServing = std::any_of(fServices.begin(), fServices.end(), [](const auto& entry) {
+        return entry.second.live && entry.second.className != kHIDSystemClass;
+    });
     if (fServing && fHostChanged) {
         fHostChanged(true);
     }
@@ -168,8 +196,11 @@ void DriverHostRegistry::CheckServing() {
 
 int DriverHostRegistry::InterfacesAdded(sd_bus_message* message, void* self, sd_bus_error*) {
     auto* registry = static_cast<DriverHostRegistry*>(self);
-    const char* sender = sd_bus_message_get_sender(message);
-    if (sender != nullptr && registry->fOwner == sender) {
+    if (!registry->fHost.IsFromOwner(message)) {
+        return 0;
+    }
+    if (std::optional<Service> service = ReadObject(message)) {
+        registry->Add(std::move(*service));
         registry->CheckServing();
         if (registry->fServicesAdded) {
             registry->fServicesAdded();
@@ -178,39 +209,9 @@ int DriverHostRegistry::InterfacesAdded(sd_bus_message* message, void* self, sd_
     return 0;
 }
 
-DriverHostRegistry::~DriverHostRegistry() {
-    for (const auto& entry : fServices) {
-        if (entry.second.live && HasInterest(entry.first)) {
-            Subscribe(entry.second.path, false);
-        }
-    }
-}
-
 bool DriverHostRegistry::HasInterest(ServiceId service) const {
     return std::any_of(fInterests.begin(), fInterests.end(),
                        [service](const auto& entry) { return entry.second.service == service; });
-}
-
-std::string DriverHostRegistry::CurrentOwner() {
-    BusMessage request = fBus.NewCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                      "org.freedesktop.DBus", "GetNameOwner");
-    if (!request || sd_bus_message_append(request.get(), "s", kDriverHostBusName) < 0) {
-        return {};
-    }
-    BusMessage reply = fBus.Call(request.get());
-    const auto owner = ReadBasic<const char*>(reply.get(), 's');
-    return owner ? *owner : "";
-}
-
-ServiceId DriverHostRegistry::IdOf(const std::string& path, const std::string& className) {
-    for (const auto& [id, service] : fServices) {
-        if (service.live && service.path == path) {
-            return id;
-        }
-    }
-    const ServiceId id = fNextService++;
-    fServices.emplace(id, Service{path, className});
-    return id;
 }
 
 std::string DriverHostRegistry::PathOf(ServiceId service) const {
@@ -219,21 +220,22 @@ std::string DriverHostRegistry::PathOf(ServiceId service) const {
 }
 
 std::vector<ServiceId> DriverHostRegistry::ServicesOfClass(std::string_view className) {
-    std::optional<std::vector<ManagedService>> services = ManagedServices(fBus);
-    if (!services) {
-        return {};
+    // The HID system lives as long as the host; driver instances come and go
+    // faster than the signals that announce them may have been read (the
+    // agent looks for a new one while blocking its loop), so the host is asked.
+    if (className != kHIDSystemClass && IsHostPresent()) {
+        Mirror();
     }
-    std::sort(services->begin(), services->end(),
-              [](const ManagedService& a, const ManagedService& b) {
-                  return a.registrationId < b.registrationId;
-              });
     std::vector<ServiceId> ids;
-    for (const ManagedService& service : *services) {
-        if (std::find(service.classes.begin(), service.classes.end(), className) !=
-            service.classes.end()) {
-            ids.push_back(IdOf(service.path, service.className));
+    for (const auto& [id, service] : fServices) {
+        if (service.live && std::find(service.classes.begin(), service.classes.end(), className) !=
+                                service.classes.end()) {
+            ids.push_back(id);
         }
     }
+    std::sort(ids.begin(), ids.end(), [this](ServiceId a, ServiceId b) {
+        return fServices.at(a).registrationId < fServices.at(b).registrationId;
+    });
     return ids;
 }
 
@@ -308,21 +310,30 @@ IOReturn DriverHostRegistry::SetProperties(ServiceId service, const PropertyList
         return StatusOfBusError(error);
     }
     const auto status = ReadBasic<std::int32_t>(reply.get(), 'i');
+    if (status == kIOReturnSuccess && fServices.at(service).className != kHIDSystemClass) {
+        Log("Sent the settings to " + MouseName(fServices.at(service)));
+    }
     return status ? static_cast<IOReturn>(*status) : kIOReturnError;
 }
 
-bool DriverHostRegistry::Subscribe(const std::string& path, bool subscribe) {
-    BusMessage request = fBus.NewCall(kDriverHostBusName, path.c_str(), kDriverHostServiceInterface,
-                                      subscribe ? "Subscribe" : "Unsubscribe");
-    return request && fBus.Call(request.get());
+bool DriverHostRegistry::Subscribe(Service& service, bool subscribe) {
+    BusMessage request =
+        fBus.NewCall(kDriverHostBusName, service.path.c_str(), kDriverHostServiceInterface,
+                     subscribe ? "Subscribe" : "Unsubscribe");
+    if (!request || !fBus.Call(request.get())) {
+        return false;
+    }
+    service.subscribed = subscribe;
+    Log((subscribe ? "Attached to " : "Detached from ") + MouseName(service));
+    return true;
 }
 
 std::optional<InterestId> DriverHostRegistry::AddInterest(ServiceId service, InterestSink sink) {
-    const std::string path = PathOf(service);
-    if (path.empty()) {
+    const auto found = fServices.find(service);
+    if (found == fServices.end() || !found->second.live) {
         return std::nullopt;
     }
-    if (!HasInterest(service) && !Subscribe(path, true)) {
+    if (!found->second.subscribed && !Subscribe(found->second, true)) {
         return std::nullopt;
     }
     const InterestId id = fNextInterest++;
@@ -331,14 +342,25 @@ std::optional<InterestId> DriverHostRegistry::AddInterest(ServiceId service, Int
 }
 
 void DriverHostRegistry::RemoveInterest(InterestId interest) {
-    const auto found = fInterests.find(interest);
-    if (found == fInterests.end()) {
+    if (fInterests.erase(interest) == 0 || fUnsubscribeQueued) {
         return;
     }
-    const ServiceId service = found->second.service;
-    fInterests.erase(found);
-    if (const std::string path = PathOf(service); !HasInterest(service) && !path.empty()) {
-        Subscribe(path, false);
+    // Interests are often dropped to be added again right away: the
+    // subscription goes only if nothing took it up again by then.
+    fUnsubscribeQueued = true;
+    fBus.Source()->Post([this, alive = std::weak_ptr<bool>(fAlive)] {
+        if (!alive.expired()) {
+            fUnsubscribeQueued = false;
+            UnsubscribeUnwanted();
+        }
+    });
+}
+
+void DriverHostRegistry::UnsubscribeUnwanted() {
+    for (auto& [id, service] : fServices) {
+        if (service.live && service.subscribed && !HasInterest(id)) {
+            Subscribe(service, false);
+        }
     }
 }
 
@@ -356,11 +378,10 @@ void DriverHostRegistry::Close(ServiceId, std::uint32_t) {}
 
 int DriverHostRegistry::MessageArrived(sd_bus_message* message, void* self, sd_bus_error*) {
     auto* registry = static_cast<DriverHostRegistry*>(self);
-    const char* sender = sd_bus_message_get_sender(message);
     const char* path = sd_bus_message_get_path(message);
     std::uint32_t type = 0;
     std::uint64_t argument = 0;
-    if (sender == nullptr || path == nullptr || registry->fOwner != sender ||
+    if (!registry->fHost.IsFromOwner(message) || path == nullptr ||
         sd_bus_message_read(message, "ut", &type, &argument) <= 0) {
         return 0;
     }
@@ -379,61 +400,59 @@ int DriverHostRegistry::MessageArrived(sd_bus_message* message, void* self, sd_b
 
 int DriverHostRegistry::InterfacesRemoved(sd_bus_message* message, void* self, sd_bus_error*) {
     auto* registry = static_cast<DriverHostRegistry*>(self);
-    const char* sender = sd_bus_message_get_sender(message);
     const auto path = ReadBasic<const char*>(message, 'o');
-    if (sender == nullptr || registry->fOwner != sender || !path) {
+    if (!registry->fHost.IsFromOwner(message) || !path) {
         return 0;
     }
     for (auto& [id, service] : registry->fServices) {
-        if (service.path == *path) {
-            service.live = false;
+        if (service.live && service.path == *path) {
+            // The host told the subscribers of the instance's end already.
+            registry->End(service, false);
         }
     }
     return 0;
 }
 
-int DriverHostRegistry::NameOwnerChanged(sd_bus_message* message, void* self, sd_bus_error*) {
-    const char* name = nullptr;
-    const char* oldOwner = nullptr;
-    const char* newOwner = nullptr;
-    if (sd_bus_message_read(message, "sss", &name, &oldOwner, &newOwner) <= 0 ||
-        std::strcmp(name, kDriverHostBusName) != 0) {
-        return 0;
+void DriverHostRegistry::End(Service& service, bool tellInterests) {
+    if (!service.live) {
+        return;
     }
-    static_cast<DriverHostRegistry*>(self)->HostChanged(newOwner);
-    return 0;
+    service.live = false;
+    if (service.subscribed) {
+        service.subscribed = false;
+        Log("Detached from " + MouseName(service));
+    }
+    if (!tellInterests) {
+        return;
+    }
+    std::vector<InterestSink> sinks;
+    for (const auto& [id, interest] : fInterests) {
+        if (&fServices.at(interest.service) == &service) {
+            sinks.push_back(interest.sink);
+        }
+    }
+    for (const InterestSink& sink : sinks) {
+        sink(kIOMessageServiceIsTerminated, 0);
+    }
 }
 
 void DriverHostRegistry::HostChanged(const std::string& newOwner) {
-    if (newOwner == fOwner) {
+    const bool wasServing = fServing;
+    fServing = false;
+    // Every service of the old host has ended, whether or not its last
+    // message made it.
+    for (auto& [id, service] : fServices) {
+        End(service, true);
+    }
+    if (wasServing && fHostChanged) {
+        fHostChanged(false);
+    }
+    if (newOwner.empty()) {
+        Log("Lost the driver host");
         return;
     }
-    const bool wasPresent = !fOwner.empty();
-    const bool wasServing = fServing;
-    fOwner = newOwner;
-    fServing = false;
-    if (wasPresent) {
-        // Every service of the old host has ended, whether or not its last
-        // message made it.
-        std::vector<InterestSink> sinks;
-        for (const auto& [id, interest] : fInterests) {
-            if (fServices[interest.service].live) {
-                sinks.push_back(interest.sink);
-            }
-        }
-        for (auto& [id, service] : fServices) {
-            service.live = false;
-        }
-        for (const InterestSink& sink : sinks) {
-            sink(kIOMessageServiceIsTerminated, 0);
-        }
-        if (wasServing && fHostChanged) {
-            fHostChanged(false);
-        }
-    }
-    if (!fOwner.empty()) {
-        CheckServing();
-    }
+    Log("Found the driver host on the system bus");
+    Mirror();
 }
 
 }  // namespace platform

@@ -6,15 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "LogindNames.h"
 #include "Session.h"
 
 namespace platform {
 namespace {
 
-constexpr const char* kLogind = "org.freedesktop.login1";
-constexpr const char* kLogindPath = "/org/freedesktop/login1";
-constexpr const char* kManager = "org.freedesktop.login1.Manager";
-constexpr const char* kSessionInterface = "org.freedesktop.login1.Session";
 constexpr const char* kUserInterface = "org.freedesktop.login1.User";
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 
@@ -29,14 +26,15 @@ std::optional<std::string> ReadPath(sd_bus_message* reply) {
 
 }  // namespace
 
-LinuxSession::LinuxSession(BusConnection& systemBus) : fBus(systemBus) {
+LinuxSession::LinuxSession(BusConnection& systemBus)
+    : fBus(systemBus), fLogind(systemBus.Get(), kLogindBusName) {
     std::optional<std::string> path = FindSessionPath();
     if (!path) {
         return;
     }
     fPath = std::move(*path);
     sd_bus_slot* slot = nullptr;
-    if (sd_bus_match_signal(fBus.Get(), &slot, kLogind, fPath.c_str(), kProperties,
+    if (sd_bus_match_signal(fBus.Get(), &slot, kLogindBusName, fPath.c_str(), kProperties,
                             "PropertiesChanged", &LinuxSession::PropertiesChanged, this) < 0) {
         return;
     }
@@ -47,7 +45,8 @@ LinuxSession::LinuxSession(BusConnection& systemBus) : fBus(systemBus) {
 std::optional<std::string> LinuxSession::FindSessionPath() {
     char* display = nullptr;
     if (sd_uid_get_display(getuid(), &display) >= 0 && display != nullptr) {
-        BusMessage request = fBus.NewCall(kLogind, kLogindPath, kManager, "GetSession");
+        BusMessage request =
+            fBus.NewCall(kLogindBusName, kLogindPath, kLogindManagerInterface, "GetSession");
         const int appended = request ? sd_bus_message_append(request.get(), "s", display) : -1;
         std::free(display);
         if (appended >= 0) {
@@ -65,7 +64,7 @@ std::optional<std::string> LinuxSession::FindSessionPath() {
     if (!userPath) {
         return std::nullopt;
     }
-    BusMessage get = fBus.NewCall(kLogind, userPath->c_str(), kProperties, "Get");
+    BusMessage get = fBus.NewCall(kLogindBusName, userPath->c_str(), kProperties, "Get");
     if (!get || sd_bus_message_append(get.get(), "ss", kUserInterface, "Display") < 0) {
         return std::nullopt;
     }
@@ -79,7 +78,8 @@ std::optional<std::string> LinuxSession::FindSessionPath() {
 }
 
 std::optional<std::string> LinuxSession::FindUserPath() {
-    BusMessage request = fBus.NewCall(kLogind, kLogindPath, kManager, "ListUsers");
+    BusMessage request =
+        fBus.NewCall(kLogindBusName, kLogindPath, kLogindManagerInterface, "ListUsers");
     BusMessage reply = request ? fBus.Call(request.get()) : nullptr;
     if (!reply || sd_bus_message_enter_container(reply.get(), 'a', "(uso)") <= 0) {
         return std::nullopt;
@@ -96,8 +96,8 @@ std::optional<std::string> LinuxSession::FindUserPath() {
 }
 
 std::optional<bool> LinuxSession::ReadActive() {
-    BusMessage get = fBus.NewCall(kLogind, fPath.c_str(), kProperties, "Get");
-    if (!get || sd_bus_message_append(get.get(), "ss", kSessionInterface, "Active") < 0) {
+    BusMessage get = fBus.NewCall(kLogindBusName, fPath.c_str(), kProperties, "Get");
+    if (!get || sd_bus_message_append(get.get(), "ss", kLogindSessionInterface, "Active") < 0) {
         return std::nullopt;
     }
     BusMessage reply = fBus.Call(get.get());
@@ -110,8 +110,11 @@ std::optional<bool> LinuxSession::ReadActive() {
 
 int LinuxSession::PropertiesChanged(sd_bus_message* message, void* self, sd_bus_error*) {
     auto* session = static_cast<LinuxSession*>(self);
+    if (!session->fLogind.IsFromOwner(message)) {
+        return 0;
+    }
     const auto interface = ReadBasic<const char*>(message, 's');
-    if (!interface || std::strcmp(*interface, kSessionInterface) != 0 ||
+    if (!interface || std::strcmp(*interface, kLogindSessionInterface) != 0 ||
         sd_bus_message_enter_container(message, 'a', "{sv}") <= 0) {
         return 0;
     }

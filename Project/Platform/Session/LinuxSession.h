@@ -4,6 +4,7 @@
 #include <string>
 
 #include "BusConnection.h"
+#include "BusNameOwner.h"
 
 namespace platform {
 
@@ -13,7 +14,8 @@ namespace platform {
 // a user service and belongs to no session itself, so the session is the one
 // sd_uid_get_display names, or logind's User.Display when sd-login has no
 // answer (or names a session logind does not know).
-// The user's logind object comes from ListUsers.
+// The user's logind object comes from ListUsers. Only logind's own signals
+// count: their sender must be logind's unique name.
 class LinuxSession {
 public:
     explicit LinuxSession(BusConnection& systemBus);
@@ -33,6 +35,7 @@ private:
     void Update(bool active);
 
     BusConnection& fBus;
+    BusNameOwner fLogind;
     std::string fPath;
     BusSlot fMatch;
     std::optional<bool> fActive;

@@ -1,4 +1,3 @@
-#include <cinttypes>
 #include <cstdio>
 #include <string>
 
@@ -12,6 +11,7 @@
 #include "HIDManager.h"
 #include "MouseModels.h"
 #include "SettingsFile.h"
+#include "VendorIdSetting.h"
 
 namespace {
 
@@ -88,9 +88,11 @@ int StatusCommand(const CtlCommandLine& line) {
          (file.empty() ? "none (no home folder)"
                        : file.string() +
                              (std::filesystem::exists(file, error) ? "" : " (not written yet)")));
-    char vendor[64];
-    std::snprintf(vendor, sizeof vendor, "vendor id: %" PRId32 " (0x%04" PRIx32 "), ", kVendorId,
-                  static_cast<std::uint32_t>(kVendorId));
-    Line(std::string(vendor) + "the build's default");
+    // As the host and the agent read it when they start.
+    const platform::VendorIdSetting vendor =
+        platform::ReadVendorIdSetting(platform::kSystemConfigurationFile);
+    Line("vendor id: " + std::to_string(vendor.value) + " (" +
+         platform::VendorIdText(vendor.value) + "), " +
+         (vendor.IsBuildDefault() ? "the build's default" : "from " + vendor.file));
     return kExitDone;
 }

@@ -23,9 +23,10 @@ constexpr const char* kPaneFileName = "OrvandelPane.so";
 
 // Installed next to the program's tree; in the build tree where it was built.
 QString PanePath() {
-    const QString installed = QDir(QCoreApplication::applicationDirPath())
-                                  .absoluteFilePath(QStringLiteral(HALVORIN_PANES_FROM_BINDIR "/") +
-                                                    QLatin1String(kPaneFileName));
+    const QString installed =
+        QDir(QCoreApplication::applicationDirPath())
+            .absoluteFilePath(QStringLiteral(HALVORIN_PANES_FROM_PROGRAM_DIR "/") +
+                              QLatin1String(kPaneFileName));
     return QFileInfo::exists(installed) ? installed : QStringLiteral(HALVORIN_BUILD_PANE);
 }
 
