@@ -4,15 +4,18 @@
 # checks in it (guest_checks.py). Prints each check by name with pass or
 # fail; exits 0 only when every check ran and passed.
 #
-# Usage: tests/System/run-vm.sh <release build folder>
-# Output: <build folder>/system-test/ (console.log, results, and the guest's
-# journal as journal.txt when a check failed, or always with
+# Usage: tests/System/run-vm.sh <packages folder> <Passthrough program> <output folder>
+# The packages are scripts/package.sh's; the output folder gets console.log,
+# share/results, share/latency.json, and the guest's journal as
+# share/journal.txt when a check failed (or always, with
 # HALVORIN_SYSTEM_TEST_JOURNAL=always).
 set -euo pipefail
 
+usage="usage: run-vm.sh <packages folder> <Passthrough program> <output folder>"
 here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:?usage: run-vm.sh <release build folder>}" && pwd)
-out="$build/system-test"
+packages=$(cd "${1:?$usage}" && pwd)
+passthrough=$(realpath "${2:?$usage}")
+out=$(realpath -m "${3:?$usage}")
 cache="${HALVORIN_SYSTEM_TEST_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/halvorin-system-test}"
 # Bounds: the guest's checks, and the whole VM (boot and power-off included).
 checks_timeout=240
@@ -120,7 +123,8 @@ boot() {
     local cmdline=(
         console=ttyS0 quiet loglevel=3 panic=-1 rdinit=/init
         systemd.unit=halvorin-system-test.target systemd.show_status=0
-        "halvorin.out=$share" "halvorin.system=$here" "halvorin.build=$build"
+        "halvorin.out=$share" "halvorin.system=$here" "halvorin.packages=$packages"
+        "halvorin.passthrough=$passthrough"
         "halvorin.modules=$kernel_tree/root/lib/modules" "halvorin.release=$release"
         "halvorin.journal=${HALVORIN_SYSTEM_TEST_JOURNAL:-on-failure}"
     )

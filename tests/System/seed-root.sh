@@ -12,8 +12,13 @@ other=halvorin-other
 mkdir -p "$seed"/{etc/systemd/system,etc/modprobe.d,etc/systemd/journald.conf.d,home}
 
 # The host's root may be a container's: systemd would then ignore the unit
-# chosen on the command line. A whiteout hides the marker.
-mknod "$seed/.dockerenv" c 0 0
+# chosen on the command line, and policy-rc.d would forbid the packages'
+# scripts to start services. Whiteouts hide both. man-db's index is not
+# rebuilt after each package either: over 9p that takes minutes.
+mkdir -p "$seed/usr/sbin" "$seed/var/lib/man-db"
+for hidden in .dockerenv usr/sbin/policy-rc.d var/lib/man-db/auto-update; do
+    mknod "$seed/$hidden" c 0 0
+done
 
 # The emulated CPU offers virtualisation; loading kvm only costs time.
 printf 'blacklist kvm\nblacklist kvm_intel\nblacklist kvm_amd\n' \
