@@ -1,10 +1,12 @@
 // Sends many calls to the driver host as fast as the bus takes them, the way
 // a hostile local user would, and tells how they were answered:
-//   BusFlood <count> reply|noreply PostEvent|SetProperties|LargeProperties
+//   BusFlood <count> reply|noreply PostEvent|SetProperties|LargeProperties|LargestMessage
 // With "reply", up to 128 calls wait for their answers at a time (the bus's
 // own cap per connection); with "noreply" the calls are flagged
 // no-reply-expected and nothing caps them. LargeProperties is the largest
-// property list the host's bounds allow, near enough (4064 strings of 4 KiB).
+// property list the host's bounds allow, near enough (4064 strings of 4 KiB);
+// LargestMessage is a call as large as a system bus passes (32 MiB), which the
+// host has to read whole before it can refuse it.
 // Prints "sent=N answered=M" and one "<answer>=K" per kind of answer.
 #include <systemd/sd-bus.h>
 
@@ -69,6 +71,11 @@ sd_bus_message* NewCall(sd_bus* bus, const std::string& member) {
                                            "org.halvorin.Driver1.Service", "SetProperties");
         if (r >= 0 && member == "LargeProperties") {
             r = AppendLargeProperties(m);
+        } else if (r >= 0 && member == "LargestMessage") {
+            static const std::string bytes((32u << 20) - 4096, '\0');
+            r = sd_bus_message_open_container(m, 'v', "ay");
+            if (r >= 0) r = sd_bus_message_append_array(m, 'y', bytes.data(), bytes.size());
+            if (r >= 0) r = sd_bus_message_close_container(m);
         } else if (r >= 0) {
             r = sd_bus_message_append(m, "v", "a{sv}", 1, "ReverseScrollDirectionKey", "x",
                                       std::int64_t{1});
