@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages the build needs, only those that are missing.
 # With --packaging also the tools that build and check the suite's own Debian
 # packages, and what those packages need at run time (scripts/package.sh,
-# scripts/check-packages.sh).
+# scripts/check-packages.sh); with --system-test what the system test's virtual
+# machine needs besides (scripts/system-test.sh).
 set -euo pipefail
 
 packages=(
@@ -18,6 +19,13 @@ packages=(
 if [[ ${1:-} == --packaging ]]; then
   packages+=(debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream
              dbus polkitd udev init-system-helpers)
+fi
+# The system test's VM: QEMU, Debian's kernel unpacked with depmod, a busybox
+# initramfs, and the guest's udev, polkit, session bus and Python on this
+# machine's root.
+if [[ ${1:-} == --system-test ]]; then
+  packages+=(qemu-system-x86 busybox-static kmod xz-utils udev polkitd dbus-user-session
+             libpam-systemd python3)
 fi
 
 missing=()

@@ -1,8 +1,12 @@
 #include "UinputDevice.h"
 
+#include <fcntl.h>
 #include <libevdev/libevdev-uinput.h>
 #include <libevdev/libevdev.h>
 #include <linux/input.h>
+#include <linux/uinput.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -34,9 +38,7 @@ std::unique_ptr<UinputDevice> UinputDevice::Create(Kind kind, const std::string&
         errno = ENOMEM;
         return nullptr;
     }
-    const std::string phys = kVirtualPhysPrefix + physSuffix;
     libevdev_set_name(description, name.c_str());
-    libevdev_set_phys(description, phys.c_str());
     libevdev_set_id_bustype(description, BUS_VIRTUAL);
     libevdev_set_id_vendor(description, kVirtualVendor);
     if (kind == Kind::Pointer) {
@@ -49,19 +51,32 @@ std::unique_ptr<UinputDevice> UinputDevice::Create(Kind kind, const std::string&
         }
         EnablePointer(description, BTN_MIDDLE);
     }
+    // libevdev never hands the phys to the kernel, so the node is opened here
+    // and given its phys before libevdev creates the device on it.
+    const int node = open("/dev/uinput", O_RDWR | O_CLOEXEC);
+    const std::string phys = kVirtualPhysPrefix + physSuffix;
     libevdev_uinput* device = nullptr;
-    const int status =
-        libevdev_uinput_create_from_device(description, LIBEVDEV_UINPUT_OPEN_MANAGED, &device);
+    int status = node < 0 ? -errno : 0;
+    if (status == 0 && ioctl(node, UI_SET_PHYS, phys.c_str()) < 0) {
+        status = -errno;
+    }
+    if (status == 0) {
+        status = libevdev_uinput_create_from_device(description, node, &device);
+    }
     libevdev_free(description);
     if (status != 0) {
+        if (node >= 0) {
+            close(node);
+        }
         errno = -status;
         return nullptr;
     }
-    return std::unique_ptr<UinputDevice>(new UinputDevice(device));
+    return std::unique_ptr<UinputDevice>(new UinputDevice(device, node));
 }
 
 UinputDevice::~UinputDevice() {
     libevdev_uinput_destroy(fDevice);
+    close(fNode);
 }
 
 int UinputDevice::Descriptor() const {

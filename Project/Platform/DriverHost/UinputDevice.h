@@ -36,8 +36,9 @@ public:
     int Descriptor() const override;
 
 private:
-    explicit UinputDevice(libevdev_uinput* device) : fDevice(device) {}
+    UinputDevice(libevdev_uinput* device, int node) : fDevice(device), fNode(node) {}
     libevdev_uinput* fDevice;
+    int fNode;  // /dev/uinput, opened here so that the phys could be set on it
 };
 
 }  // namespace platform
