@@ -59,13 +59,13 @@ struct Beside {
     std::atomic<std::int32_t> framesServed{0};
     std::array<std::atomic<std::int64_t>, 1 << 16> sentAt{};
     std::atomic<std::int64_t> slowestFrameMicroseconds{0};
-    std::atomic<std::uint64_t> postsMade{0};
     std::atomic<std::uint64_t> postsAnswered{0};
+    std::atomic<std::uint64_t> postsFailed{0};
     std::atomic<std::int64_t> slowestPostMicroseconds{0};
 
     void Reset(long residentKb) {
         peakKb = residentKb;
-        postsMade = postsAnswered = 0;
+        postsAnswered = postsFailed = 0;
         slowestFrameMicroseconds = slowestPostMicroseconds = 0;
     }
 };
@@ -183,15 +183,21 @@ int main(int argc, char** argv) {
         while (beside.running) {
             const auto start = Clock::now();
             sd_bus_message* reply = nullptr;
+            sd_bus_error error = SD_BUS_ERROR_NULL;
             if (sd_bus_call_method(connection, "org.halvorin.Driver1",
                                    "/org/halvorin/Driver1/HIDSystem",
-                                   "org.halvorin.Driver1.HIDSystem", "PostEvent", nullptr, &reply,
+                                   "org.halvorin.Driver1.HIDSystem", "PostEvent", &error, &reply,
                                    "unnqiuu", down ? 10u : 11u, std::int16_t{0}, std::int16_t{0},
                                    std::uint16_t{0}, 0, 0u, 0u) >= 0) {
                 ++beside.postsAnswered;
+            } else {
+                // A failure the table's count alone would not explain.
+                std::fprintf(stderr, "authorised post failed: %s\n",
+                             error.name ? error.name : "no answer");
+                ++beside.postsFailed;
             }
+            sd_bus_error_free(&error);
             sd_bus_message_unref(reply);
-            ++beside.postsMade;
             down = !down;
             Slowest(beside.slowestPostMicroseconds,
                     std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start)
@@ -251,9 +257,13 @@ int main(int argc, char** argv) {
         std::snprintf(served, sizeof served, "%d/%d",
                       std::min(beside.framesServed.load(), lastFrame) - firstFrame + 1,
                       lastFrame - firstFrame + 1);
+        // One reading of each count, so a post finishing meanwhile cannot
+        // show as a lost one.
+        const std::uint64_t postsAnswered = beside.postsAnswered;
+        const std::uint64_t postsFailed = beside.postsFailed;
         std::snprintf(answered, sizeof answered, "%llu/%llu",
-                      static_cast<unsigned long long>(beside.postsAnswered.load()),
-                      static_cast<unsigned long long>(beside.postsMade.load()));
+                      static_cast<unsigned long long>(postsAnswered),
+                      static_cast<unsigned long long>(postsAnswered + postsFailed));
         std::snprintf(slowest, sizeof slowest, "%.0f / %.0f ms",
                       beside.slowestFrameMicroseconds / 1000.0,
                       beside.slowestPostMicroseconds / 1000.0);
