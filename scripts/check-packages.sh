@@ -62,7 +62,12 @@ if { dpkg-query -W -f='${Package}\n' "${names[@]}" 2>/dev/null || true; } | grep
 fi
 snapshot >"$work/before"
 $sudo dpkg -i "${debs[@]}" || fail "dpkg could not install the packages"
-$sudo dpkg -i "${debs[@]}" >/dev/null || fail "dpkg could not install the packages again"
+# The administrator's vendor id outlives a reinstall of the same version.
+edit='VendorId=0x1234 # set by check-packages'
+echo "$edit" | $sudo tee -a /etc/halvorin/halvorin.conf >/dev/null
+$sudo dpkg -i --force-confold "${debs[@]}" >/dev/null ||
+  fail "dpkg could not install the packages again"
+grep -qxF "$edit" /etc/halvorin/halvorin.conf || fail "installing again lost the edit of halvorin.conf"
 [[ -z $($sudo dpkg --audit) ]] || fail "dpkg --audit: $($sudo dpkg --audit)"
 
 ! dpkg -L "${names[@]}" | grep -E '^/usr/(s?bin|games)/' | grep -vx /usr/bin/halvorinctl ||
