@@ -3,6 +3,11 @@
 #include <utility>
 
 namespace platform {
+namespace {
+
+constexpr std::uint64_t kTimeoutMicroseconds = 10'000'000;
+
+}  // namespace
 
 AsyncBusCalls::~AsyncBusCalls() {
     for (Call& call : fCalls) {
@@ -19,8 +24,7 @@ sd_bus_message* AsyncBusCalls::NewCall(const char* destination, const char* path
     return call;
 }
 
-bool AsyncBusCalls::Send(sd_bus_message* call, Answered answered,
-                         std::uint64_t timeoutMicroseconds) {
+bool AsyncBusCalls::Send(sd_bus_message* call, Answered answered) {
     if (call == nullptr) {
         return false;
     }
@@ -28,7 +32,7 @@ bool AsyncBusCalls::Send(sd_bus_message* call, Answered answered,
     Call& entry = fCalls.front();
     entry.self = fCalls.begin();
     const int sent = sd_bus_call_async(fBus, &entry.slot, call, &AsyncBusCalls::Reply, &entry,
-                                       timeoutMicroseconds);
+                                       kTimeoutMicroseconds);
     sd_bus_message_unref(call);
     if (sent < 0) {
         fCalls.pop_front();

@@ -11,6 +11,11 @@ namespace platform {
 // Method calls sent without waiting, each answer handed to its function on
 // the bus's dispatch. The calls still unanswered are cancelled when this
 // goes, so no answer ever reaches a function whose owner is gone.
+// Whether an answer is an error, a late one included.
+inline bool IsErrorReply(sd_bus_message* reply) {
+    return sd_bus_message_is_method_error(reply, nullptr) != 0;
+}
+
 class AsyncBusCalls {
 public:
     using Answered = std::function<void(sd_bus_message* reply)>;
@@ -21,8 +26,9 @@ public:
     AsyncBusCalls& operator=(const AsyncBusCalls&) = delete;
 
     // Sends the prepared call (taking it over). False when it could not be
-    // sent: `answered` is then never called. A late answer is an error reply.
-    bool Send(sd_bus_message* call, Answered answered, std::uint64_t timeoutMicroseconds);
+    // sent: `answered` is then never called. An answer later than ten seconds
+    // is an error reply.
+    bool Send(sd_bus_message* call, Answered answered);
     // A new method call to fill with arguments; null on failure.
     sd_bus_message* NewCall(const char* destination, const char* path, const char* interface,
                             const char* member) const;

@@ -452,16 +452,17 @@ bool BusService::HasRoom(const std::string& client, std::size_t bytes) const {
     }
     // A user's connections share one bound, once the bus has said whose they are.
     const std::optional<uid_t> uid = fAuthority.UidOf(client);
-    if (!uid) {
-        return true;
-    }
-    std::size_t userCount = 0;
-    for (const auto& [other, calls] : fWaiting) {
-        if (fAuthority.UidOf(other) == uid) {
-            userCount += calls.size();
+    return !uid || WaitingOfUser(*uid) + 1 <= kMaxWaitingPerUser;
+}
+
+std::size_t BusService::WaitingOfUser(uid_t uid) const {
+    std::size_t count = 0;
+    for (const auto& [client, calls] : fWaiting) {
+        if (fAuthority.UidOf(client) == uid) {
+            count += calls.size();
         }
     }
-    return userCount + 1 <= kMaxWaitingPerUser;
+    return count;
 }
 
 void BusService::Settle(const std::string& client) {
@@ -472,11 +473,8 @@ void BusService::Settle(const std::string& client) {
     // Calls made before the bus said whose they are: the latest of them go
     // when the user's connections hold too many.
     if (const std::optional<uid_t> uid = fAuthority.UidOf(client)) {
-        std::size_t userCount = 0;
-        for (const auto& [other, calls] : fWaiting) {
-            userCount += fAuthority.UidOf(other) == uid ? calls.size() : 0;
-        }
-        for (; userCount > kMaxWaitingPerUser && !waiting->second.empty(); --userCount) {
+        for (std::size_t userCount = WaitingOfUser(*uid);
+             userCount > kMaxWaitingPerUser && !waiting->second.empty(); --userCount) {
             Waiting call = std::move(waiting->second.back());
             waiting->second.pop_back();
             --fWaitingCount;

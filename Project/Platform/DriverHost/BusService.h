@@ -105,7 +105,6 @@ public:
     void ClientLeft(const std::string& name);
     AccelerationGains& Gains() { return fGains; }
     PostedEvents& Posted() { return fPosted; }
-    ClientAuthority& Authority() { return fAuthority; }
     // What happens to a posted event; counts a press refused for its pace.
     IOReturn Play(const std::string& client, const PostedAction& action);
     // One line in the host's log about what a client did.
@@ -122,6 +121,8 @@ private:
     // Decides the client's waiting calls in order, as far as answers allow.
     void Settle(const std::string& client);
     bool HasRoom(const std::string& client, std::size_t bytes) const;
+    // Calls waiting across the user's connections.
+    std::size_t WaitingOfUser(uid_t uid) const;
     void Drop(std::map<std::string, std::deque<Waiting>>::iterator waiting);
     void SessionLost(const std::string& client);
     void Added(std::uint64_t id);

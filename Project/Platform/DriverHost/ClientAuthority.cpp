@@ -8,13 +8,8 @@ namespace {
 constexpr const char* kPolkit = "org.freedesktop.PolicyKit1";
 constexpr const char* kAuthorityPath = "/org/freedesktop/PolicyKit1/Authority";
 constexpr const char* kAuthority = "org.freedesktop.PolicyKit1.Authority";
-constexpr std::uint64_t kCallTimeout = 10'000'000;  // µs
 // How long a question that failed (polkit hung, say) counts as no.
 constexpr auto kFailureHeld = std::chrono::seconds(1);
-
-bool Failed(sd_bus_message* reply) {
-    return sd_bus_message_is_method_error(reply, nullptr) != 0;
-}
 
 std::size_t IndexOf(ClientAuthority::Action action) {
     return static_cast<std::size_t>(action);
@@ -123,24 +118,21 @@ void ClientAuthority::AskUid(const std::string& client) {
     if (call != nullptr && sd_bus_message_append(call, "s", client.c_str()) < 0) {
         call = sd_bus_message_unref(call);
     }
-    record.askingUid = fCalls.Send(
-        call,
-        [this, client](sd_bus_message* reply) {
-            const auto found = fClients.find(client);
-            if (found == fClients.end()) {
-                return;  // it left meanwhile
-            }
-            std::uint32_t uid = 0;
-            found->second.askingUid = false;
-            if (!Failed(reply) && IsFromBusDriver(reply) &&
-                sd_bus_message_read(reply, "u", &uid) > 0) {
-                found->second.uid = uid;
-            } else {
-                found->second.uidFailed = true;
-            }
-            fListener.settled(client);
-        },
-        kCallTimeout);
+    record.askingUid = fCalls.Send(call, [this, client](sd_bus_message* reply) {
+        const auto found = fClients.find(client);
+        if (found == fClients.end()) {
+            return;  // it left meanwhile
+        }
+        std::uint32_t uid = 0;
+        found->second.askingUid = false;
+        if (!IsErrorReply(reply) && IsFromBusDriver(reply) &&
+            sd_bus_message_read(reply, "u", &uid) > 0) {
+            found->second.uid = uid;
+        } else {
+            found->second.uidFailed = true;
+        }
+        fListener.settled(client);
+    });
     record.uidFailed = !record.askingUid;
 }
 
@@ -156,52 +148,49 @@ void ClientAuthority::AskPolkit(const std::string& client, Action action) {
         call = sd_bus_message_unref(call);
     }
     const std::uint64_t epoch = fPolkitEpoch;
-    const bool sent = fCalls.Send(
-        call,
-        [this, client, index, epoch](sd_bus_message* reply) {
-            const auto found = fClients.find(client);
-            if (found == fClients.end()) {
-                return;
-            }
-            Verdict& verdict = found->second.verdicts[index];
-            int authorized = 0;
-            if (epoch != fPolkitEpoch) {
-                verdict = Verdict::Unknown;  // asked of an authority that has changed since
-            } else if (!Failed(reply) && fPolkit->IsFromOwner(reply) &&
-                       sd_bus_message_enter_container(reply, 'r', "bba{ss}") > 0 &&
-                       sd_bus_message_read(reply, "b", &authorized) > 0) {
-                verdict = authorized != 0 ? Verdict::Allowed : Verdict::Denied;
-            } else {
-                verdict = Verdict::Failed;
-                found->second.failedAt[index] = Clock::now();
-            }
-            fListener.settled(client);
-        },
-        kCallTimeout);
+    const bool sent = fCalls.Send(call, [this, client, index, epoch](sd_bus_message* reply) {
+        const auto found = fClients.find(client);
+        if (found == fClients.end()) {
+            return;
+        }
+        Verdict& verdict = found->second.verdicts[index];
+        int authorized = 0;
+        if (epoch != fPolkitEpoch) {
+            verdict = Verdict::Unknown;  // asked of an authority that has changed since
+        } else if (!IsErrorReply(reply) && fPolkit->IsFromOwner(reply) &&
+                   sd_bus_message_enter_container(reply, 'r', "bba{ss}") > 0 &&
+                   sd_bus_message_read(reply, "b", &authorized) > 0) {
+            verdict = authorized != 0 ? Verdict::Allowed : Verdict::Denied;
+        } else {
+            verdict = Verdict::Failed;
+            found->second.failedAt[index] = Clock::now();
+        }
+        fListener.settled(client);
+    });
     record.verdicts[index] = sent ? Verdict::Asking : Verdict::Failed;
     record.failedAt[index] = Clock::now();
+}
+
+void ClientAuthority::ForgetVerdicts(Client& record) {
+    for (Verdict& verdict : record.verdicts) {
+        // A question on its way is asked again when it comes back.
+        if (verdict != Verdict::Asking) {
+            verdict = Verdict::Unknown;
+        }
+    }
 }
 
 void ClientAuthority::ForgetVerdicts() {
     ++fPolkitEpoch;
     for (auto& [client, record] : fClients) {
-        for (Verdict& verdict : record.verdicts) {
-            // A question on its way is asked again when it comes back.
-            if (verdict != Verdict::Asking) {
-                verdict = Verdict::Unknown;
-            }
-        }
+        ForgetVerdicts(record);
     }
 }
 
 void ClientAuthority::SessionLost(uid_t uid) {
     for (auto& [client, record] : fClients) {
         if (record.uid == uid) {
-            for (Verdict& verdict : record.verdicts) {
-                if (verdict != Verdict::Asking) {
-                    verdict = Verdict::Unknown;
-                }
-            }
+            ForgetVerdicts(record);
             fListener.sessionLost(client);
         }
     }

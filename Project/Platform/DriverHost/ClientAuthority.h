@@ -72,6 +72,7 @@ private:
     void AskUid(const std::string& client);
     void AskPolkit(const std::string& client, Action action);
     void ForgetVerdicts();
+    static void ForgetVerdicts(Client& record);
     void SessionLost(uid_t uid);
     void SettleAll();
     static int PolkitChanged(sd_bus_message* message, void* self, sd_bus_error* error);

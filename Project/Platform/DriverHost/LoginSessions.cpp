@@ -6,16 +6,6 @@
 #include "VariantDictionary.h"
 
 namespace platform {
-namespace {
-
-constexpr std::uint64_t kCallTimeout = 10'000'000;  // µs
-
-bool Failed(sd_bus_message* reply) {
-    return sd_bus_message_is_method_error(reply, nullptr) != 0;
-}
-
-}  // namespace
-
 LoginSessions::LoginSessions(sd_bus* bus, Listener listener)
     : fBus(bus), fListener(std::move(listener)), fCalls(bus) {}
 
@@ -80,7 +70,7 @@ void LoginSessions::Snapshot() {
                 return;
             }
             fKnown = true;
-            if (!Failed(reply) && fLogind->IsFromOwner(reply) &&
+            if (!IsErrorReply(reply) && fLogind->IsFromOwner(reply) &&
                 sd_bus_message_enter_container(reply, 'a', "(susso)") > 0) {
                 const char* id = nullptr;
                 std::uint32_t uid = 0;
@@ -92,8 +82,7 @@ void LoginSessions::Snapshot() {
                 }
             }
             Recount();
-        },
-        kCallTimeout);
+        });
     // Unasked, nobody has a session.
     fKnown = !sent;
 }
@@ -105,21 +94,18 @@ void LoginSessions::LookUp(const std::string& path) {
     if (call != nullptr && sd_bus_message_append(call, "s", kLogindSessionInterface) < 0) {
         call = sd_bus_message_unref(call);
     }
-    fCalls.Send(
-        call,
-        [this, generation, path](sd_bus_message* reply) {
-            if (generation != fGeneration) {
-                return;
-            }
-            Session session;
-            if (!Failed(reply) && fLogind->IsFromOwner(reply) && ReadSession(reply, session)) {
-                fSessions[path] = session;
-            } else {
-                fSessions.erase(path);
-            }
-            Recount();
-        },
-        kCallTimeout);
+    fCalls.Send(call, [this, generation, path](sd_bus_message* reply) {
+        if (generation != fGeneration) {
+            return;
+        }
+        Session session;
+        if (!IsErrorReply(reply) && fLogind->IsFromOwner(reply) && ReadSession(reply, session)) {
+            fSessions[path] = session;
+        } else {
+            fSessions.erase(path);
+        }
+        Recount();
+    });
 }
 
 bool LoginSessions::ReadSession(sd_bus_message* message, Session& session) {

@@ -96,7 +96,6 @@ int DriverHostHIDSystem::Answered(sd_bus_message* reply, void*, sd_bus_error*) {
     struct Burst {
         std::uint64_t count = 0;
         std::string error;
-        CFRunLoopTimerRef end;
     };
     static Burst burst;
     const sd_bus_error* error = sd_bus_message_get_error(reply);
@@ -105,14 +104,11 @@ int DriverHostHIDSystem::Answered(sd_bus_message* reply, void*, sd_bus_error*) {
     }
     burst.error = error->name != nullptr ? error->name : "unknown error";
     if (burst.count++ == 0) {
-        burst.end = CFRunLoopTimerCreate(
-            CFAbsoluteTimeGetCurrent() + kRefusalBurst, 0, [](const CFRunLoopTimerRef&) {
-                SystemLog("The driver host refused " + std::to_string(burst.count) +
-                          (burst.count == 1 ? " posted event: " : " posted events: ") +
-                          burst.error);
-                burst.count = 0;
-            });
-        CFRunLoopAddTimer(CFRunLoopGetCurrent(), burst.end, kCFRunLoopCommonModes);
+        PerformAfterDelay(kRefusalBurst, [] {
+            SystemLog("The driver host refused " + std::to_string(burst.count) +
+                      (burst.count == 1 ? " posted event: " : " posted events: ") + burst.error);
+            burst.count = 0;
+        });
     }
     return 0;
 }
