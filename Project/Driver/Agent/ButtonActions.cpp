@@ -7,6 +7,7 @@
 #include "AgentConstants.h"
 #include "AgentSettings.h"
 #include "AgentState.h"
+#include "ButtonMenus.h"
 #include "DeviceManager.h"
 #include "EventTap.h"
 #include "HIDSystem.h"
@@ -126,8 +127,8 @@ void ReleaseHeldModifiers() {
 std::shared_ptr<const AButtonMapping> GetButtonMapping(std::uint32_t value, bool isTarn) {
     const ADeviceSettings& settings = AgentSettingsRecord();
     const bool shiftIsSecondaryFunctions =
-        settings.PrimaryButtonMappingAtIndex(ShiftButtonIndex(isTarn))->mapType() ==
-        kSecondaryFunctionsMappingType;
+        settings.PrimaryButtonMappingAtIndex(AMouseButtons{isTarn}.FullMenuButtonIndex())
+            ->mapType() == kSecondaryFunctionsMappingType;
     const auto slot = DecodeButtonMessage(value, isTarn, shiftIsSecondaryFunctions);
     if (!slot) {
         return nullptr;

@@ -1,5 +1,7 @@
 #include "ReportBits.h"
 
+#include "ButtonMenus.h"
+
 namespace {
 
 const std::array<std::uint8_t, 6>& ReportFlags(bool isTarn) {
@@ -22,19 +24,15 @@ std::optional<int> FindButton(const std::array<std::uint8_t, 6>& table, int coun
 
 }  // namespace
 
-int ShiftButtonIndex(bool isTarn) {
-    return isTarn ? 4 : 5;
-}
-
 std::optional<AButtonSlot> DecodeButtonMessage(std::uint32_t value, bool isTarn,
                                                bool shiftIsSecondaryFunctions) {
     const auto& table = ReportFlags(isTarn);
-    const std::uint32_t shiftBit = table[ShiftButtonIndex(isTarn)];
+    const AMouseButtons buttons{isTarn};
+    const std::uint32_t shiftBit = table[buttons.FullMenuButtonIndex()];
 
     if (value >= shiftBit && shiftIsSecondaryFunctions) {
         const std::uint32_t rest = value - shiftBit;
-        const int secondaryCount = isTarn ? 3 : 4;
-        if (auto i = FindButton(table, secondaryCount, rest)) {
+        if (auto i = FindButton(table, buttons.SecondaryButtonCount(), rest)) {
             return AButtonSlot{*i, false};
         }
         if (isTarn && rest == table[3]) {

@@ -21,9 +21,6 @@ struct AButtonSlot {
     bool operator==(const AButtonSlot&) const = default;
 };
 
-// Index of the last button, the only one that can carry Secondary Functions.
-int ShiftButtonIndex(bool isTarn);
-
 // Decodes a driver message value. `shiftIsSecondaryFunctions` says whether the
 // primary mapping of the last button is Secondary Functions. On the Tarn model
 // a value that adds button 3 to the held last button names primary mapping 3:

@@ -43,3 +43,17 @@ std::int32_t IntegerValueOfText(std::string_view text) {
     }
     return static_cast<std::int32_t>(value);
 }
+
+std::optional<std::int32_t> PlainNumberOfText(std::string_view text) {
+    if (text.empty() || text.size() > 9) {
+        return std::nullopt;
+    }
+    std::int32_t value = 0;
+    for (char character : text) {
+        if (!IsDigit(character)) {
+            return std::nullopt;
+        }
+        value = value * 10 + (character - '0');
+    }
+    return value;
+}

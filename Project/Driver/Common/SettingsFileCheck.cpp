@@ -6,10 +6,12 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <vector>
 
 #include "ButtonMapping.h"
 #include "DeviceSettings.h"
+#include "IntegerText.h"
 #include "SettingsFileFormat.h"
 
 namespace {
@@ -34,16 +36,9 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
-// Decimal digits alone (blanks around them aside), at most nine of them.
+// Decimal digits alone, blanks around them aside.
 std::optional<int> PlainNumber(std::string_view text) {
-    text = Trimmed(text);
-    if (text.empty() || text.size() > 9 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return std::nullopt;
-    }
-    int value = 0;
-    for (char c : text) value = value * 10 + (c - '0');
-    return value;
+    return PlainNumberOfText(Trimmed(text));
 }
 
 // "line N: what", N the line of the byte at `offset` in the file's text.
@@ -65,8 +60,7 @@ public:
                                 kSettingsElement + ">");
         }
         std::vector<pugi::xml_node> children;
-        if (Problem problem =
-                Elements(root, kRootChildren.data(), kRootChildren.size(), children)) {
+        if (Problem problem = Elements(root, kRootChildren, children)) {
             return problem;
         }
         if (Problem problem = Sensitivity(children[0])) return problem;
@@ -90,9 +84,10 @@ private:
     }
 
     // The element's children, which must be elements of these names, in this
-    // order (every one named `names[0]` when `count` is more than the names).
-    Problem Elements(pugi::xml_node parent, const char* const* names, std::size_t count,
+    // order.
+    Problem Elements(pugi::xml_node parent, std::span<const char* const> names,
                      std::vector<pugi::xml_node>& children) const {
+        const std::size_t count = names.size();
         for (pugi::xml_node child : parent.children()) {
             if (child.type() != pugi::node_element) {
                 return At(child,
@@ -142,7 +137,7 @@ private:
         const std::vector<const char*> names(static_cast<std::size_t>(count),
                                              kButtonMappingElement);
         std::vector<pugi::xml_node> mappings;
-        if (Problem problem = Elements(list, names.data(), names.size(), mappings)) {
+        if (Problem problem = Elements(list, names, mappings)) {
             return problem;
         }
         for (pugi::xml_node mapping : mappings) {
@@ -154,7 +149,7 @@ private:
     Problem Mapping(pugi::xml_node mapping) const {
         static constexpr const char* kNames[] = {kMapTypeElement, kMacroKeysElement};
         std::vector<pugi::xml_node> fields;
-        if (Problem problem = Elements(mapping, kNames, 2, fields)) {
+        if (Problem problem = Elements(mapping, kNames, fields)) {
             return problem;
         }
         const std::optional<std::string> idText = Text(fields[0]);

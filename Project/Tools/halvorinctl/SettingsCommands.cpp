@@ -8,6 +8,7 @@
 #include "Commands.h"
 #include "CtlBackends.h"
 #include "CtlError.h"
+#include "IntegerText.h"
 #include "KeyStrokeRecording.h"
 #include "KeyboardLayout.h"
 #include "SettingsFile.h"
@@ -24,11 +25,11 @@ void Say(const CtlCommandLine& line, const std::string& text) {
 
 // A whole number written in digits alone; a usage error otherwise.
 int Number(const std::string& word, const std::string& what) {
-    if (word.empty() || word.size() > 9 ||
-        word.find_first_not_of("0123456789") != std::string::npos) {
+    const std::optional<std::int32_t> number = PlainNumberOfText(word);
+    if (!number) {
         UsageError("'" + word + "' is not " + what);
     }
-    return std::stoi(word);
+    return *number;
 }
 
 struct Slot {
