@@ -52,11 +52,7 @@ function(halvorin_driver_host_dirs)
   endif()
   set(HALVORIN_HOST_ACTIVATION_DIR "${share}/dbus-1/system-services" PARENT_SCOPE)
   # The programs read the configuration from the one system folder.
-  if(root STREQUAL halvorin_prefix)
-    set(HALVORIN_HOST_CONFIG_DIR "${halvorin_prefix}/etc/halvorin" PARENT_SCOPE)
-  else()
-    set(HALVORIN_HOST_CONFIG_DIR "${root}/etc/halvorin" PARENT_SCOPE)
-  endif()
+  set(HALVORIN_HOST_CONFIG_DIR "${root}/etc/halvorin" PARENT_SCOPE)
   # polkit reads its actions from one folder only.
   if(root STREQUAL halvorin_prefix)
     set(HALVORIN_HOST_POLKIT_DIR "${share}/polkit-1/actions" PARENT_SCOPE)

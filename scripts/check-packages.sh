@@ -63,7 +63,7 @@ fi
 snapshot >"$work/before"
 $sudo dpkg -i "${debs[@]}" || fail "dpkg could not install the packages"
 # The administrator's vendor id outlives a reinstall of the same version.
-edit='VendorId=0x1234 # set by check-packages'
+edit='VendorId=0x1234'
 echo "$edit" | $sudo tee -a /etc/halvorin/halvorin.conf >/dev/null
 $sudo dpkg -i --force-confold "${debs[@]}" >/dev/null ||
   fail "dpkg could not install the packages again"

@@ -53,9 +53,9 @@ ADeviceManager::~ADeviceManager() {
 }
 
 void ADeviceManager::Setup() {
-    // A wake while the session is switched out, then the session's return,
-    // reaches Setup twice: drop the first set of connections so that the pane
-    // observers and the HID manager exist once.
+    // A wake whose sleep the agent never heard of (it started while the
+    // system went to sleep) reaches Setup while set up: drop the first set of
+    // connections so that the pane observers and the HID manager exist once.
     if (fIsSetUp) {
         Detach();
     }

@@ -57,7 +57,6 @@ public:
     // False while a modifier combination waits for its key.
     bool HasValidRecording() const { return !fUserEnteringKeyCombo; }
     const std::string& Text() const { return fText; }
-    const std::vector<std::string>& KeyCodes() const { return fKeyCodes; }
 
     static std::string GetKeyString(const AKeyEvent& event);
     static std::string GetModFlagsString(std::uint32_t flags, std::uint32_t currentFlags);

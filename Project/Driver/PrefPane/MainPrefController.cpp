@@ -40,12 +40,12 @@ void NoDeviceAttachedCallback(platform::CFNotificationCenterRef, void* observer,
 // Runs the member later, unless the controller is gone by then.
 template <typename Member>
 void PerformLater(AMainPrefController* controller, Member member, double delay) {
-    platform::PerformAfterDelay(delay, [target = QPointer<AMainPrefController>(controller),
-                                        member] {
-        if (target) {
-            (target->*member)();
-        }
-    });
+    platform::PerformAfterDelay(delay,
+                                [target = QPointer<AMainPrefController>(controller), member] {
+                                    if (target) {
+                                        (target->*member)();
+                                    }
+                                });
 }
 
 // Puts a mapping in place of a primary button's for as long as it lives (for
@@ -193,9 +193,7 @@ void AMainPrefController::PlaceInContent(QWidget* view, double x, double y) {
 }
 
 void AMainPrefController::DeviceAttached(const platform::PropertyList* userInfo) {
-    const platform::PropertyList* isTarn =
-        userInfo != nullptr ? userInfo->Find(kIsTarnKey) : nullptr;
-    fSettingsFile->SetIsTarnMouse(isTarn != nullptr && isTarn->AsBoolean().value_or(false));
+    fSettingsFile->SetIsTarnMouse(IsTarnInUserInfo(userInfo));
     UpdateForTarn();
     ShowSettingsTabView();
 }

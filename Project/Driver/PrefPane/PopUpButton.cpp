@@ -49,13 +49,10 @@ private:
             case Qt::Key_Space:
             case Qt::Key_Up:
             case Qt::Key_Down:
+            case Qt::Key_F4:
                 fMenu.showPopup();
                 return true;
             default:
-                if (OpensOrClosesTheList(key)) {
-                    fMenu.showPopup();
-                    return true;
-                }
                 event->ignore();
                 return true;
         }

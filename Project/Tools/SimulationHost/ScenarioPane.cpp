@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
-#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <system_error>
@@ -16,8 +15,8 @@
 #include "ApplicationSupport.h"
 #include "ButtonMappingPaneController.h"
 #include "KeyStrokePanel.h"
-#include "KeyboardLayout.h"
 #include "KeyStrokePanelController.h"
+#include "KeyboardLayout.h"
 #include "MappingInfoPanelController.h"
 #include "SettingsFile.h"
 #include "TemporaryHome.h"
@@ -109,8 +108,9 @@ bool ScenarioPane::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::Hide) {
             fOutput(std::string("pane sheet-closed ") + sheet);
         } else {
-            const QString text = recording ? fPane->fKeyStrokePanelController->fMacroInputField->text()
-                                           : fPane->fMappingInfoPanelController->message();
+            const QString text = recording
+                                     ? fPane->fKeyStrokePanelController->fMacroInputField->text()
+                                     : fPane->fMappingInfoPanelController->message();
             fOutput(std::string("pane sheet ") + sheet + " text=" + Quoted(text));
         }
     }
@@ -160,8 +160,8 @@ void ScenarioPane::Set(const scenario::PaneSet& change) {
         case Field::Secondary: {
             const bool primary = change.field == Field::Primary;
             QComboBox* menu = Menu(primary, change.index + 1);
-            const QString label =
-                QString::fromStdString(AButtonMapping::buttonMappingChoiceLabelOfType(change.value));
+            const QString label = QString::fromStdString(
+                AButtonMapping::buttonMappingChoiceLabelOfType(change.value));
             ChooseItem(menu, menu->findText(label));
             if (change.value == kKeyStrokeRecordingMappingType) {
                 fPane->fKeyStrokePanelController->fKeyStrokePanel->SetKeyCodes(

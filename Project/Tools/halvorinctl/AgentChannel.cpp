@@ -11,10 +11,7 @@ void Answered(platform::CFNotificationCenterRef, void* observer, const char* nam
     auto& answer = *static_cast<AgentAnswer*>(observer);
     answer.answered = true;
     answer.deviceAttached = std::string_view(name) == kDeviceAttachedNotification;
-    const platform::PropertyList* isTarn =
-        userInfo != nullptr ? userInfo->Find(kIsTarnKey) : nullptr;
-    answer.isTarn =
-        answer.deviceAttached && isTarn != nullptr && isTarn->AsBoolean().value_or(false);
+    answer.isTarn = answer.deviceAttached && IsTarnInUserInfo(userInfo);
     platform::CFRunLoopStop(platform::CFRunLoopGetCurrent());
 }
 
