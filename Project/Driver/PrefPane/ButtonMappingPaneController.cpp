@@ -48,18 +48,19 @@ void AButtonMappingPaneController::ResetSettingsAssignmentForTesting() {
 }
 
 void AButtonMappingPaneController::awakeFromNib() {
-    fMappingStrings.clear();
-    for (const std::string& label : MenuLabels(true)) {
-        fMappingStrings.append(QString::fromStdString(label));
-    }
+    const auto menuItems = [](bool fullMenu) {
+        QStringList items;
+        for (const std::string& label : MenuLabels(fullMenu)) {
+            items.append(QString::fromStdString(label));
+        }
+        return items;
+    };
+    fMappingStrings = menuItems(true);
     fPrimaryButtons = {fButton1MappingChooser, fButton2MappingChooser, fButton3MappingChooser,
                        fButton4MappingChooser, fButton5MappingChooser, fButton6MappingChooser};
     fSecondaryButtons = {fSecondaryButton1MappingChooser, fSecondaryButton2MappingChooser,
                          fSecondaryButton3MappingChooser, fSecondaryButton4MappingChooser};
-    QStringList reducedMenu;
-    for (const std::string& label : MenuLabels(false)) {
-        reducedMenu.append(QString::fromStdString(label));
-    }
+    const QStringList reducedMenu = menuItems(false);
     for (QComboBox* menu : fPrimaryButtons) {
         menu->addItems(menu == fButton6MappingChooser ? fMappingStrings : reducedMenu);
     }
@@ -109,9 +110,9 @@ void AButtonMappingPaneController::HandleMappingSelection(QComboBox* menu) {
         buttonIndex = static_cast<std::uint32_t>(secondary - fSecondaryButtons.begin());
     }
     const auto index = static_cast<std::int32_t>(buttonIndex);
-    const ASettingsFile::MappingRef stored = isPrimary
-                                                 ? fSettingsFile->PrimaryButtonMappingAtIndex(index)
-                                                 : fSettingsFile->SecondaryButtonMappingAtIndex(index);
+    const ASettingsFile::MappingRef stored =
+        isPrimary ? fSettingsFile->PrimaryButtonMappingAtIndex(index)
+                  : fSettingsFile->SecondaryButtonMappingAtIndex(index);
     if (menu->currentIndex() == kKeyStrokeRecordingMappingType) {
         fKeyStrokePanelController->ShowWindowForButtonIndex(buttonIndex, isPrimary, stored);
     } else {
@@ -141,7 +142,8 @@ std::uint32_t AButtonMappingPaneController::IndexForStoredType(std::uint32_t but
 
 void AButtonMappingPaneController::UpdateUiFromConfig() {
     for (std::uint32_t i = 0; i < fPrimaryButtons.size(); ++i) {
-        const auto type = fSettingsFile->PrimaryButtonMappingAtIndex(static_cast<int>(i))->mapType();
+        const auto type =
+            fSettingsFile->PrimaryButtonMappingAtIndex(static_cast<int>(i))->mapType();
         SetSelected(i, true, IndexForStoredType(i, true, type));
     }
     for (std::uint32_t i = 0; i < fSecondaryButtons.size(); ++i) {
@@ -204,8 +206,8 @@ void AButtonMappingPaneController::UpdateForTarn() {
         frame.setHeight(frame.height() - 15);
         box->setGeometry(frame);
     }
-    for (QLabel* label : fSecondaryBox->findChildren<QLabel*>(QString(),
-                                                                Qt::FindDirectChildrenOnly)) {
+    for (QLabel* label :
+         fSecondaryBox->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
         label->setText(label->text().replace('6', '5').replace('4', '3'));
     }
     fChangedForTarn = true;
